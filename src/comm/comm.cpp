@@ -1,0 +1,151 @@
+#include "comm.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "convert.h"
+
+TReceiveBuffer RxBuffer;
+TCommMod* CommMod = nullptr;
+
+std::uint32_t GetTickCount() {
+  using namespace std::chrono;
+  return static_cast<std::uint32_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+static void DropFront(TReceiveBuffer& buffer, std::int32_t count) {
+  std::memmove(buffer.Bytes, buffer.Bytes + count, static_cast<std::size_t>(buffer.Count - count));
+  buffer.Count -= count;
+}
+
+bool FindFrame(TReceiveBuffer& buffer, std::uint8_t* destination) {
+  const std::int32_t last = buffer.Count - static_cast<std::int32_t>(FrameSize);
+  std::int32_t i = 0;
+  for (; i <= last; ++i) {
+    if (buffer.Bytes[i] == FrameSync1 && buffer.Bytes[i + FrameSize - 1] == FrameEnd) {
+      std::memcpy(destination, buffer.Bytes + i, FrameSize);
+      DropFront(buffer, i + static_cast<std::int32_t>(FrameSize));
+      return true;
+    }
+  }
+  // Keep the last 11 bytes: they may hold the beginning of a frame.
+  if (last >= 0) DropFront(buffer, i);
+  return false;
+}
+
+bool FindFrame(std::uint8_t* destination) { return FindFrame(RxBuffer, destination); }
+
+TCommMod::TCommMod(QObject* owner) : QObject(owner), Uart(this) {
+  Uart.SetPortNo(1);
+  Uart.SetBaud(B512000);
+  Uart.SetByteSize(8);
+  Uart.SetInBufSize(8192);
+  Uart.SetOutBufSize(8192);
+  Uart.SetHwInSize(1200);
+  Uart.SetHwOutSize(1200);
+  Uart.OnCommNotify = [this](QObject* sender, std::uint32_t type) { UartCommNotify(sender, type); };
+  Uart.OnPortLost = [this](QObject*) { UartPortLost(); };
+}
+
+TCommMod::~TCommMod() = default;
+
+// "COM" in upper case followed by a whole number; anything else closes the port.
+bool TCommMod::OpenPort(const QString& name) {
+  if (name.size() < 4 || !name.startsWith(QLatin1String("COM"), Qt::CaseSensitive)) {
+    Uart.SetActive(false);
+    return false;
+  }
+  int number = 0;
+  if (!TryStrToInt(name.mid(3), number)) {
+    Uart.SetActive(false);
+    return false;
+  }
+  if (number != Uart.PortNo()) {
+    Uart.SetActive(false);
+    Uart.SetPortNo(number);
+  }
+  if (!Uart.Active()) {
+    try {
+      Uart.SetActive(true);
+    } catch (...) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TCommMod::SendBytes(const std::uint8_t* bytes, std::int32_t count) {
+  Uart.PurgeRead(true);
+  if (Uart.Write(bytes, count) == count) {
+    Uart.Drain();
+    return true;
+  }
+  Uart.PurgeWrite(true);
+  return false;
+}
+
+bool TCommMod::SendPayload(const TPayloadStu& payload) {
+  const TFrame frame = BuildFrame(payload);
+  return SendBytes(frame.data(), static_cast<std::int32_t>(frame.size()));
+}
+
+std::int32_t TCommMod::ReadAvailable(std::uint8_t* buffer, std::int32_t maximum) {
+  const std::int32_t n = std::min(Uart.ReceiveQueue().Filled(), maximum);
+  return n > 0 ? Uart.Read(buffer, n) : n;
+}
+
+static std::int32_t ReadIntoBuffer(TCommMod& mod) {
+  const std::int32_t n = mod.ReadAvailable(RxBuffer.Bytes + RxBuffer.Count, ReceiveBufferSize - RxBuffer.Count);
+  if (n > 0) RxBuffer.Count += n;
+  return n;
+}
+
+void TCommMod::PollReceive() {
+  if (ReadIntoBuffer(*this) <= 0) return;
+  std::uint8_t frame[FrameSize];
+  if (FindFrame(frame) && IsValidFrame(frame)) Dispatch(PayloadOf(frame));
+}
+
+// Waits for a valid frame whose command code is `code`. Frames that arrive
+// meanwhile and do not match are dispatched as if they had come on their
+// own. The time-out counts from the last arrival of any bytes. The wait
+// sleeps on the reader thread's signal instead of spinning.
+bool TCommMod::WaitAnswer(std::uint8_t code, TPayloadStu& answer, std::uint32_t timeoutMs) {
+  std::uint32_t start = GetTickCount();
+  for (;;) {
+    if (ReadIntoBuffer(*this) < 1) {
+      const std::uint32_t waited = GetTickCount() - start;
+      if (waited >= timeoutMs) return false;
+      Uart.WaitForReceive(static_cast<int>(timeoutMs - waited));
+      continue;
+    }
+    start = GetTickCount();
+    std::uint8_t frame[FrameSize];
+    while (FindFrame(frame)) {
+      if (!IsValidFrame(frame)) continue;
+      const TPayloadStu payload = PayloadOf(frame);
+      if (payload.Code() == code) {
+        answer = payload;
+        return true;
+      }
+      Dispatch(payload);
+    }
+  }
+}
+
+void TCommMod::UartCommNotify(QObject*, std::uint32_t notifyType) {
+  if (notifyType & EV_RXCHAR) PollReceive();
+}
+
+bool TCommMod::Dispatch(const TPayloadStu& payload) { return OnDispatch ? OnDispatch(payload) : true; }
+
+void TCommMod::UartPortLost() {
+  try {
+    Uart.SetActive(false);
+  } catch (...) {
+    // The writer of a vanished device may refuse to end in time; the port
+    // counts as closed all the same.
+  }
+  emit PortLost();
+}
