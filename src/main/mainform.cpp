@@ -1,0 +1,308 @@
+#include "mainform.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <qcustomplot.h>
+#include <utility>
+
+#include "comm.h"
+#include "data.h"
+#include "errordisplay.h"
+#include "icons.h"
+#include "pixelfont.h"
+
+TMainForm* MainForm = nullptr;
+
+const std::array<TSeriesMakeStu, SeriesKindCount> SeriesMakeTable = {{
+    {"PWM", TSeriesAxis::Left},
+    {"Pos", TSeriesAxis::Left},
+    {"Current", TSeriesAxis::Left},
+    {"Temp", TSeriesAxis::Left},
+}};
+
+namespace {
+
+struct TColumnStu {
+  int Width;
+  Qt::Alignment Alignment;
+};
+
+constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment Centre = Qt::AlignCenter;
+constexpr Qt::Alignment Right = Qt::AlignRight | Qt::AlignVCenter;
+
+const TColumnStu NodeListColumns[] = {{95, Left},  {50, Centre}, {50, Left}, {50, Right},
+                                      {60, Right}, {50, Left},   {50, Left}, {50, Left}};
+const int InsListWidths[] = {50, 80, 70, 80, 90, 50};
+
+constexpr int NodeListWidth = 260;
+constexpr int RWPanelWidth = 200;
+constexpr int TempChartHeight = 250;
+constexpr int RunTimerInterval = 300;
+
+// The tool bar's widgets come in the order of the form; the separators go
+// between them.
+void InsertSeparatorBefore(QToolBar* toolBar, QWidget* widget) {
+  for (QAction* action : toolBar->actions()) {
+    if (toolBar->widgetForAction(action) == widget) {
+      toolBar->insertSeparator(action);
+      return;
+    }
+  }
+}
+
+void SetColumns(QTreeWidget* list, const TColumnStu* columns, int count) {
+  for (int i = 0; i < count; ++i) {
+    list->header()->resizeSection(i, columns[i].Width);
+    list->headerItem()->setTextAlignment(i, columns[i].Alignment);
+  }
+}
+
+void SetColumnWidths(QTreeWidget* list, const int* widths, int count) {
+  for (int i = 0; i < count; ++i) list->header()->resizeSection(i, widths[i]);
+}
+
+// A splitter keeps the first child at its given size and gives the rest
+// (and every later change of the window's size) to the other one.
+void SetFirstChildSize(QSplitter* splitter, int first, int total) {
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({first, total - first});
+}
+
+void SetLastChildSize(QSplitter* splitter, int last, int total) {
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 0);
+  splitter->setSizes({total - last, last});
+}
+
+void SetupValueAxis(QCPAxis* axis, const QString& title) {
+  axis->setLabel(title);
+  axis->setVisible(true);
+}
+
+void SetupChart(QCustomPlot* chart, const QString& leftTitle) {
+  QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+  ticker->setDateTimeFormat(QStringLiteral("h:mm:ss"));
+  chart->xAxis->setTicker(ticker);
+  chart->xAxis2->setVisible(false);
+  chart->yAxis2->setVisible(false);
+  SetupValueAxis(chart->yAxis, leftTitle);
+  // The legend lists the series by name in one row above the plot.
+  chart->legend->setVisible(true);
+  chart->legend->setFont(PixelFont(QStringLiteral("Tahoma"), 13));
+  chart->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+  chart->plotLayout()->insertRow(0);
+  chart->plotLayout()->addElement(0, 0, chart->legend);
+  chart->plotLayout()->setRowStretchFactor(0, 0.001);
+  chart->legend->setLayer(QStringLiteral("legend"));
+  chart->setFocusPolicy(Qt::NoFocus);
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
+  setupUi(this);
+  SetupWindow();
+  SetupToolBar();
+  SetupLists();
+  SetupSplitters();
+  SetupCharts();
+  SetupSettings();
+  BindToolBar();
+  BindLists();
+  BindSettings();
+  BindRunControl();
+  if (CommMod) connect(CommMod, &TCommMod::PortLost, this, &TMainForm::PortLost);
+  FConfig.COMPort.clear();
+  FTimeBase = 0.0;
+  RunCreationHandler([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::SetupWindow() {
+  SetFormFont(this);
+  // Centred on the desktop when not maximised.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(), size());
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TMainForm::SetupToolBar() {
+  ImageList2 = ToolBarIcons();
+  const std::pair<QToolButton*, int> pictures[] = {{AddBtn, 0}, {InsertBtn, 1}, {EditBtn, 4}, {DelBtn, 2},
+                                                   {ClearBtn, 3}, {UpBtn, 5}, {DownBtn, 6}, {TopBtn, 7},
+                                                   {BotBtn, 8}, {MakeBtn, 9}};
+  for (const auto& [button, index] : pictures) button->setIcon(ImageList2.at(index));
+  InsertSeparatorBefore(ToolBar1, ClearBtn);
+  InsertSeparatorBefore(ToolBar1, UpBtn);
+  InsertSeparatorBefore(ToolBar1, RunLed);
+  InsertSeparatorBefore(ToolBar1, RunLed);
+  ToolBar1->toggleViewAction()->setVisible(false);
+}
+
+void TMainForm::SetupLists() {
+  ImageList1 = BusIcons();
+  SetColumns(NodeList, NodeListColumns, std::size(NodeListColumns));
+  SetColumnWidths(InsList, InsListWidths, std::size(InsListWidths));
+}
+
+void TMainForm::SetupSplitters() {
+  SetFirstChildSize(LSplitter, NodeListWidth, width());
+  SetLastChildSize(RWSplitter, RWPanelWidth, width() - NodeListWidth);
+  SetLastChildSize(RBSplitter, TempChartHeight, height());
+}
+
+void TMainForm::SetupCharts() {
+  SetupChart(AngleChart, QStringLiteral("PWM/Angle(°)"));
+  AngleChart->yAxis->setRange(-120, 120);
+  SetupValueAxis(AngleChart->yAxis2, QStringLiteral("Temp/Current*20"));
+  AngleChart->yAxis2->setRange(-20, 100);
+  SetupChart(TempChart, QStringLiteral("Temp(℃)"));
+  TempChart->yAxis->setRange(-20, 100);
+  SetupChart(CurrChart, QStringLiteral("Current(A)"));
+  // The check boxes float over the chart's top row, beside the legend.
+  ViewPanel->adjustSize();
+  AngleChart->plotLayout()->element(0, 0)->setMinimumSize(0, ViewPanel->geometry().bottom() + 2);
+  ViewPanel->raise();
+}
+
+void TMainForm::SetupSettings() {
+  PriEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), PriEdit));
+  RunTimer.setObjectName(QStringLiteral("RunTimer"));
+  RunTimer.setInterval(RunTimerInterval);
+}
+
+void TMainForm::BindToolBar() {
+  connect(AddBtn, &QToolButton::clicked, this, &TMainForm::AddBtnClick);
+  connect(InsertBtn, &QToolButton::clicked, this, &TMainForm::InsertBtnClick);
+  connect(EditBtn, &QToolButton::clicked, this, &TMainForm::EditBtnClick);
+  connect(DelBtn, &QToolButton::clicked, this, &TMainForm::DelBtnClick);
+  connect(ClearBtn, &QToolButton::clicked, this, &TMainForm::ClearBtnClick);
+  connect(UpBtn, &QToolButton::clicked, this, &TMainForm::UpBtnClick);
+  connect(DownBtn, &QToolButton::clicked, this, &TMainForm::DownBtnClick);
+  connect(TopBtn, &QToolButton::clicked, this, &TMainForm::TopBtnClick);
+  connect(BotBtn, &QToolButton::clicked, this, &TMainForm::BotBtnClick);
+  connect(MakeBtn, &QToolButton::clicked, this, &TMainForm::MakeBtnClick);
+}
+
+void TMainForm::BindLists() {
+  connect(NodeList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::NodeListDblClick);
+  connect(InsList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::InsListDblClick);
+  // Only a change of a row's check box counts, not the column texts that
+  // reports keep rewriting.
+  connect(NodeList->model(), &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
+            if (!roles.contains(Qt::CheckStateRole)) return;
+            for (int row = first.row(); row <= last.row(); ++row) {
+              NodeListItemChecked(NodeList->topLevelItem(row));
+            }
+          });
+}
+
+void TMainForm::BindRunControl() {
+  connect(LoadBtn, &QPushButton::clicked, this, &TMainForm::LoadBtnClick);
+  connect(ProgramBtn, &QPushButton::clicked, this, &TMainForm::ProgramBtnClick);
+  connect(StartBtn, &QPushButton::clicked, this, &TMainForm::StartBtnClick);
+  connect(StopBtn, &QPushButton::clicked, this, &TMainForm::StopBtnClick);
+  connect(&RunTimer, &QTimer::timeout, this, &TMainForm::RunTimerTimer);
+}
+
+void TMainForm::FormCreate() {
+  FRunning = false;
+  FPollSeq = 0;
+  FPollLeft = 0;
+  FTimeBase = Now();
+  ClearNodesAndSeries();
+  if (Store().ReadConfig(FConfig)) ShowConfig();
+
+  OpenPortOrClearSelection(FConfig.COMPort);
+  UpdateControls();
+}
+
+void TMainForm::ClearNodesAndSeries() {
+  NodeList->clear();
+  for (QCustomPlot* chart : {AngleChart, CurrChart, TempChart}) chart->clearGraphs();
+}
+
+void TMainForm::ShowStatus(const QString& text) { BotPanel->setText(text); }
+
+void TMainForm::ShowDeviceError(int code) { ShowStatus(QString::fromUtf8(DeviceErrorText(code))); }
+
+void TMainForm::UpdateControls() {
+  const bool portOpen = CommMod && CommMod->Uart.Active();
+  SysBox->setEnabled(!portOpen || !FRunning);
+  BusBox->setEnabled(!FRunning);
+  for (QPushButton* button : {LoadBtn, ProgramBtn, StartBtn}) button->setEnabled(portOpen && !FRunning);
+  StopBtn->setEnabled(portOpen && FRunning);
+  if (!FRunning) {
+    RunTimer.stop();
+  } else if (!RunTimer.isActive()) {
+    RunTimer.start();
+  }
+}
+
+// Enter presses the default button, as in a dialog, unless the control with
+// the focus uses the key itself (a focused push button presses itself).
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (enter && plain) {
+    if (StartBtn->isEnabled() && StartBtn->isVisible()) StartBtn->click();
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm::AdvanceTimeBase(std::uint16_t) {}
+
+void TMainForm::HandleReport(const TPayloadStu&) {}
+
+void TMainForm::ApplyViewFlags(int) {}
+
+void TMainForm::AddBtnClick() {}
+
+void TMainForm::InsertBtnClick() {}
+
+void TMainForm::EditBtnClick() {}
+
+void TMainForm::DelBtnClick() {}
+
+void TMainForm::ClearBtnClick() {}
+
+void TMainForm::UpBtnClick() {}
+
+void TMainForm::DownBtnClick() {}
+
+void TMainForm::TopBtnClick() {}
+
+void TMainForm::BotBtnClick() {}
+
+void TMainForm::MakeBtnClick() {}
+
+void TMainForm::NodeListDblClick() {}
+
+void TMainForm::NodeListItemChecked(QTreeWidgetItem*) {}
+
+void TMainForm::InsListDblClick() {}
+
+void TMainForm::LoadBtnClick() {}
+
+void TMainForm::ProgramBtnClick() {}
+
+void TMainForm::StartBtnClick() {}
+
+void TMainForm::StopBtnClick() {}
+
+void TMainForm::RunTimerTimer() {}

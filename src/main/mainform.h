@@ -1,0 +1,133 @@
+// The main window: tool bar, node list, the pages "Moving orbit", "Inst
+// list" and "Sys config", the status line and the run buttons. It holds the
+// program buffer, the configuration record and the run state, which the
+// link module and the dialogs reach directly.
+#pragma once
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QTimer>
+#include <QVector>
+#include <array>
+#include <cstdint>
+
+#include "datetime.h"
+#include "frame.h"
+#include "insword.h"
+#include "records.h"
+#include "ui_mainform.h"
+
+class QCheckBox;
+class TDataMod;
+class QCustomPlot;
+class QTreeWidgetItem;
+
+enum class TSeriesAxis { Left, Right };
+
+// One kind of chart series: its title suffix and its vertical axis.
+struct TSeriesMakeStu {
+  const char* Title;
+  TSeriesAxis Axis;
+};
+
+constexpr int SeriesKindCount = 4;
+// Kinds by number: 0 PWM, 1 Pos, 2 Current, 3 Temp.
+extern const std::array<TSeriesMakeStu, SeriesKindCount> SeriesMakeTable;
+
+class TMainForm : public QMainWindow, public Ui::TMainForm {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(QWidget* owner = nullptr);
+  ~TMainForm() override;
+
+  // Run state.
+  bool FRunning = false;
+  std::int32_t FPollSeq = 0;
+  std::int32_t FPollSize = 0;
+  std::int32_t FPollLeft = 0;
+  // The program: FInsCount words of FInsBuf are in use.
+  std::int32_t FInsCount = 0;
+  std::array<TInsStu, MaxInsCount> FInsBuf{};
+  TConfigStu FConfig;
+  // The board's last millisecond tick and the local date-time it stands for.
+  std::uint16_t FDevTick = 0;
+  TDateTime FTimeBase = 0.0;
+
+  QTimer RunTimer;
+  QVector<QIcon> ImageList1;  // node-list row pictures: 0 CAN, 1 RS485
+  QVector<QIcon> ImageList2;  // tool-bar pictures
+
+  void FormCreate();
+
+  void ShowStatus(const QString& text);
+  void ShowDeviceError(int code);
+  void UpdateControls();
+  void AdvanceTimeBase(std::uint16_t tick);
+  void HandleReport(const TPayloadStu& payload);
+  void ApplyViewFlags(int oldFlags);
+
+  // Tool bar.
+  void AddBtnClick();
+  void InsertBtnClick();
+  void EditBtnClick();
+  void DelBtnClick();
+  void ClearBtnClick();
+  void UpBtnClick();
+  void DownBtnClick();
+  void TopBtnClick();
+  void BotBtnClick();
+  void MakeBtnClick();
+
+  // Lists.
+  void NodeListDblClick();
+  void NodeListItemChecked(QTreeWidgetItem* item);
+  void InsListDblClick();
+
+  // Settings.
+  void PortSelChange();
+  void ViewCheckClick(QCheckBox* sender);
+  void RS485BaudSelChange();
+  void CANBaudSelChange();
+  void IsExtCheckClick();
+  void PriEditChange();
+  void AutoStartCheckClick();
+  void AutoRptCheckClick();
+  void PWMRptCheckClick();
+
+  // Run control.
+  void LoadBtnClick();
+  void ProgramBtnClick();
+  void StartBtnClick();
+  void StopBtnClick();
+  void RunTimerTimer();
+
+ public slots:
+  // The open port went away: no port is selected any more.
+  void PortLost();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void SetupWindow();
+  void SetupToolBar();
+  void SetupLists();
+  void SetupSplitters();
+  void SetupCharts();
+  void SetupSettings();
+  void BindToolBar();
+  void BindLists();
+  void BindSettings();
+  void BindRunControl();
+
+  static TDataMod& Store();
+  template <typename T, typename Arg>
+  static bool ChangeSetting(T& field, const T& value, bool (TDataMod::*update)(Arg));
+  QVector<QCheckBox*> ViewChecks() const;
+  void ClearNodesAndSeries();
+  void ShowConfig();
+  void OpenPortOrClearSelection(const QString& name);
+};
+
+extern TMainForm* MainForm;
