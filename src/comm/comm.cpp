@@ -101,10 +101,22 @@ static std::int32_t ReadIntoBuffer(TCommMod& mod) {
   return n;
 }
 
+// Takes every frame out of what has arrived, not only the first: a burst of
+// reports (the answer to one poll) comes with a few notifications, and frames
+// left behind would wait until the board happens to send again. Only the
+// bytes waiting at the start are taken, so a steady stream cannot keep the
+// user-interface thread here; later bytes come with their own notification.
 void TCommMod::PollReceive() {
-  if (ReadIntoBuffer(*this) <= 0) return;
-  std::uint8_t frame[FrameSize];
-  if (FindFrame(frame) && IsValidFrame(frame)) Dispatch(PayloadOf(frame));
+  std::int32_t budget = Uart.ReceiveQueue().Filled();
+  while (budget > 0) {
+    const std::int32_t n = ReadIntoBuffer(*this);
+    if (n <= 0) return;
+    budget -= n;
+    std::uint8_t frame[FrameSize];
+    while (FindFrame(frame)) {
+      if (IsValidFrame(frame)) Dispatch(PayloadOf(frame));
+    }
+  }
 }
 
 // Waits for a valid frame whose command code is `code`. Frames that arrive
