@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "board.h"
-#include "insword.h"
 #include "interpreter.h"
 #include "reportring.h"
+#include "simwords.h"
 
 namespace {
 
@@ -29,33 +30,6 @@ std::string Hex(const TPayloadStu& p) {
     text += h;
   }
   return text;
-}
-
-TInsStu Ins(unsigned type, unsigned channel = 0, unsigned addr = 0, std::uint16_t value = 0) {
-  TInsStu w;
-  w.SetInsType(type);
-  w.SetChannel_CountIndex(channel);
-  w.SetAddr_InsIndex(addr);
-  w.SetPWM_Delay_Count(value);
-  return w;
-}
-
-std::uint32_t SendPWM(unsigned bus, unsigned addr, int value) {
-  return Ins(InsSendPWM, bus, addr, static_cast<std::uint16_t>(value)).Word;
-}
-std::uint32_t ReadPos(unsigned bus, unsigned addr) { return Ins(InsReadPos, bus, addr).Word; }
-std::uint32_t ReadMea(unsigned bus, unsigned addr) { return Ins(InsReadMea, bus, addr).Word; }
-std::uint32_t Delay(std::uint16_t ms) { return Ins(InsDelay, 0, 0, ms).Word; }
-std::uint32_t SetCount(unsigned counter, std::uint16_t value) { return Ins(InsSetCount, counter, 0, value).Word; }
-std::uint32_t Goto(unsigned counter, unsigned target) { return Ins(InsGoto, counter, target).Word; }
-std::uint32_t End() { return Ins(InsEnd).Word; }
-
-// The swing program: 100 times to +30 degrees and back to -30, reading the
-// position and the measurements at each end.
-std::vector<std::uint32_t> SwingProgram(unsigned bus, unsigned addr) {
-  return {SetCount(0, 100), SendPWM(bus, addr, 300),  Delay(400),          ReadPos(bus, addr),
-          ReadMea(bus, addr), SendPWM(bus, addr, -300), Delay(400),          ReadPos(bus, addr),
-          ReadMea(bus, addr), Goto(0, 1),                End()};
 }
 
 TBoardImage SampleImage() {
@@ -122,6 +96,27 @@ TEST(Board, AnswersEveryCommand) {
     board.AdvanceTo(12345);  // 0x3039
     EXPECT_EQ(Hex(AskOne(board, c.Request)), Hex(c.Answer)) << c.Name;
   }
+}
+
+TEST(Board, EveryHeadByteGetsAnAnswerForItsCode) {
+  std::mt19937 random(2024);
+  std::uniform_int_distribution<int> byte(0, 255);
+  TBoard board(SampleImage());
+  for (int round = 0; round < 20; ++round) {
+    for (int head = 0; head < 256; ++head) {
+      TPayloadStu request;
+      request.Bytes[0] = static_cast<std::uint8_t>(head);
+      for (int i = 1; i < 8; ++i) request.Bytes[i] = static_cast<std::uint8_t>(byte(random));
+      board.AdvanceTo(static_cast<std::uint64_t>(round * 256 + head));
+      const std::vector<TPayloadStu> answers = board.Handle(request);
+      if (head == CmdPoll) continue;  // reports, possibly none
+      ASSERT_EQ(answers.size(), 1u) << head;
+      EXPECT_TRUE(answers[0].FromBoard()) << head;
+      EXPECT_EQ(answers[0].Code(), head & HeadCodeMask) << head;
+    }
+  }
+  EXPECT_LE(board.Working().Nodes.size(), MaxBoardNodes);
+  EXPECT_LE(board.Working().Program.size(), MaxBoardWords);
 }
 
 TEST(Board, StartsFromTheStoredCopy) {
