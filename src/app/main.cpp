@@ -9,6 +9,7 @@
 #include "mainform.h"
 #include "makedlg.h"
 #include "nodedlg.h"
+#include "pixelfont.h"
 #include "style.h"
 #include "transact.h"
 
@@ -47,6 +48,7 @@ class TProgramObjects {
 };
 
 void RunProgram(TApplication& application) {
+  SetApplicationFont();
   RunCreationHandler([] { ApplyStyle(QString::fromLatin1(CyanDuskStyle)); });
   const TProgramObjects objects;
   if (CommMod) CommMod->OnDispatch = DispatchPayload;

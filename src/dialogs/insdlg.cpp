@@ -16,8 +16,8 @@ constexpr int CommandTextLength = 8;
 }  // namespace
 
 TInsDlg::TInsDlg(QWidget* owner) : QDialog(owner) {
-  setupUi(this);
   SetFormFont(this);
+  setupUi(this);
   setFixedSize(size());
   AddrUpDown->SetAssociate(AddrEdit);
   PWMUpDown->SetAssociate(PWMEdit);

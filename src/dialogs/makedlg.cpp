@@ -5,8 +5,8 @@
 TMakeDlg* MakeDlg = nullptr;
 
 TMakeDlg::TMakeDlg(QWidget* owner) : QDialog(owner) {
-  setupUi(this);
   SetFormFont(this);
+  setupUi(this);
   setFixedSize(size());
   connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

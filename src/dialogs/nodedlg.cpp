@@ -16,8 +16,8 @@ constexpr std::int32_t RS485Bus = 2;
 }  // namespace
 
 TNodeDlg::TNodeDlg(QWidget* owner) : QDialog(owner) {
-  setupUi(this);
   SetFormFont(this);
+  setupUi(this);
   setFixedSize(size());
   AddrUpDown->SetAssociate(AddrEdit);
   AngleUpDown->SetAssociate(AngleEdit);

@@ -40,12 +40,17 @@ constexpr Qt::Alignment Right = Qt::AlignRight | Qt::AlignVCenter;
 
 const TColumnStu NodeListColumns[] = {{95, Left},  {50, Centre}, {50, Left}, {50, Right},
                                       {60, Right}, {50, Left},   {50, Left}, {50, Left}};
-const int InsListWidths[] = {50, 80, 70, 80, 90, 50};
+const TColumnStu InsListColumns[] = {{50, Left}, {80, Left}, {70, Left}, {80, Left}, {90, Left}, {50, Left}};
 
 constexpr int NodeListWidth = 260;
 constexpr int RWPanelWidth = 200;
 constexpr int TempChartHeight = 250;
 constexpr int RunTimerInterval = 300;
+constexpr int LegendColumns = 4;
+const QColor SplitterColor(0xC0, 0xDC, 0xC0);
+// About as many time labels as fit the chart's designed width.
+constexpr int WideChartTimeTicks = 4;
+constexpr int NarrowChartTimeTicks = 2;
 
 // The tool bar's widgets come in the order of the form; the separators go
 // between them.
@@ -65,10 +70,6 @@ void SetColumns(QTreeWidget* list, const TColumnStu* columns, int count) {
   }
 }
 
-void SetColumnWidths(QTreeWidget* list, const int* widths, int count) {
-  for (int i = 0; i < count; ++i) list->header()->resizeSection(i, widths[i]);
-}
-
 // A splitter keeps the first child at its given size and gives the rest
 // (and every later change of the window's size) to the other one.
 void SetFirstChildSize(QSplitter* splitter, int first, int total) {
@@ -83,32 +84,72 @@ void SetLastChildSize(QSplitter* splitter, int last, int total) {
   splitter->setSizes({total - last, last});
 }
 
+// Splitter handles in money green, painted through the palette: a style
+// sheet of their own would cut the splitters' children off from the
+// window's font.
+void PaintHandles(QSplitter* splitter) {
+  for (int i = 1; i < splitter->count(); ++i) {
+    QSplitterHandle* handle = splitter->handle(i);
+    QPalette palette = handle->palette();
+    palette.setColor(QPalette::Window, SplitterColor);
+    handle->setPalette(palette);
+    handle->setAutoFillBackground(true);
+  }
+}
+
 void SetupValueAxis(QCPAxis* axis, const QString& title) {
   axis->setLabel(title);
   axis->setVisible(true);
 }
 
-void SetupChart(QCustomPlot* chart, const QString& leftTitle) {
+// The legend lists the series by name, centred in a row above the plot.
+// The fillers beside it keep an empty legend from squeezing the plot to its
+// own width. A chart with controls floating over its top gets a free strip
+// of `stripHeight` pixels above the legend.
+void PlaceLegendOnTop(QCustomPlot* chart, int stripHeight) {
+  auto* row = new QCPLayoutGrid;
+  chart->plotLayout()->insertRow(0);
+  chart->plotLayout()->setRowStretchFactor(0, 0.001);
+  chart->plotLayout()->addElement(0, 0, row);
+  row->addElement(0, 0, new QCPLayoutElement(chart));
+  row->addElement(0, 1, chart->legend);
+  row->addElement(0, 2, new QCPLayoutElement(chart));
+  row->setColumnStretchFactor(1, 0.001);
+  if (stripHeight > 0) {
+    auto* strip = new QCPLayoutElement(chart);
+    strip->setMinimumSize(0, stripHeight);
+    chart->plotLayout()->insertRow(0);
+    chart->plotLayout()->setRowStretchFactor(0, 0.001);
+    chart->plotLayout()->addElement(0, 0, strip);
+  }
+  chart->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+  chart->legend->setWrap(LegendColumns);
+  chart->legend->setBorderPen(Qt::NoPen);
+  chart->legend->setBrush(Qt::NoBrush);
+  chart->legend->setFont(PixelFont(QStringLiteral("Tahoma"), 13));
+  chart->legend->setVisible(true);
+}
+
+void SetupChart(QCustomPlot* chart, const QString& leftTitle, int timeTicks) {
   QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
   ticker->setDateTimeFormat(QStringLiteral("h:mm:ss"));
+  ticker->setTickCount(timeTicks);
   chart->xAxis->setTicker(ticker);
+  // Until the first report, the time axis shows the last 30 seconds.
+  const double now = DateTimeToUnixSeconds(Now());
+  chart->xAxis->setRange(now - 30, now + 1);
   chart->xAxis2->setVisible(false);
   chart->yAxis2->setVisible(false);
   SetupValueAxis(chart->yAxis, leftTitle);
-  // The legend lists the series by name in one row above the plot.
-  chart->legend->setVisible(true);
-  chart->legend->setFont(PixelFont(QStringLiteral("Tahoma"), 13));
-  chart->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-  chart->plotLayout()->insertRow(0);
-  chart->plotLayout()->addElement(0, 0, chart->legend);
-  chart->plotLayout()->setRowStretchFactor(0, 0.001);
-  chart->legend->setLayer(QStringLiteral("legend"));
   chart->setFocusPolicy(Qt::NoFocus);
 }
 
 }  // namespace
 
 TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
+  // The font comes first: controls with style sheets of their own take it
+  // from their parent only when they are created.
+  SetFormFont(this);
   setupUi(this);
   SetupWindow();
   SetupToolBar();
@@ -129,7 +170,6 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
 TMainForm::~TMainForm() = default;
 
 void TMainForm::SetupWindow() {
-  SetFormFont(this);
   // Centred on the desktop when not maximised.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(), size());
@@ -148,32 +188,34 @@ void TMainForm::SetupToolBar() {
   InsertSeparatorBefore(ToolBar1, UpBtn);
   InsertSeparatorBefore(ToolBar1, RunLed);
   InsertSeparatorBefore(ToolBar1, RunLed);
-  ToolBar1->toggleViewAction()->setVisible(false);
 }
 
 void TMainForm::SetupLists() {
   ImageList1 = BusIcons();
   SetColumns(NodeList, NodeListColumns, std::size(NodeListColumns));
-  SetColumnWidths(InsList, InsListWidths, std::size(InsListWidths));
+  SetColumns(InsList, InsListColumns, std::size(InsListColumns));
 }
 
 void TMainForm::SetupSplitters() {
+  for (QSplitter* splitter : {LSplitter, RWSplitter, RBSplitter}) PaintHandles(splitter);
   SetFirstChildSize(LSplitter, NodeListWidth, width());
   SetLastChildSize(RWSplitter, RWPanelWidth, width() - NodeListWidth);
   SetLastChildSize(RBSplitter, TempChartHeight, height());
 }
 
 void TMainForm::SetupCharts() {
-  SetupChart(AngleChart, QStringLiteral("PWM/Angle(°)"));
+  SetupChart(AngleChart, QStringLiteral("PWM/Angle(°)"), WideChartTimeTicks);
   AngleChart->yAxis->setRange(-120, 120);
   SetupValueAxis(AngleChart->yAxis2, QStringLiteral("Temp/Current*20"));
   AngleChart->yAxis2->setRange(-20, 100);
-  SetupChart(TempChart, QStringLiteral("Temp(℃)"));
+  SetupChart(TempChart, QStringLiteral("Temp(℃)"), NarrowChartTimeTicks);
   TempChart->yAxis->setRange(-20, 100);
-  SetupChart(CurrChart, QStringLiteral("Current(A)"));
-  // The check boxes float over the chart's top row, beside the legend.
+  SetupChart(CurrChart, QStringLiteral("Current(A)"), NarrowChartTimeTicks);
+  // The view check boxes float over a free strip at the top of the angle chart.
   ViewPanel->adjustSize();
-  AngleChart->plotLayout()->element(0, 0)->setMinimumSize(0, ViewPanel->geometry().bottom() + 2);
+  PlaceLegendOnTop(AngleChart, ViewPanel->geometry().bottom() + 2);
+  PlaceLegendOnTop(CurrChart, 0);
+  PlaceLegendOnTop(TempChart, 0);
   ViewPanel->raise();
 }
 

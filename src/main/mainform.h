@@ -18,9 +18,8 @@
 #include "ui_mainform.h"
 
 class QCheckBox;
-class TDataMod;
-class QCustomPlot;
 class QTreeWidgetItem;
+class TDataMod;
 
 enum class TSeriesAxis { Left, Right };
 
@@ -59,6 +58,9 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   QVector<QIcon> ImageList2;  // tool-bar pictures
 
   void FormCreate();
+  // Shows FConfig in the settings controls and the view check boxes without
+  // writing anything back.
+  void ShowConfig();
 
   void ShowStatus(const QString& text);
   void ShowDeviceError(int code);
@@ -126,7 +128,6 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   static bool ChangeSetting(T& field, const T& value, bool (TDataMod::*update)(Arg));
   QVector<QCheckBox*> ViewChecks() const;
   void ClearNodesAndSeries();
-  void ShowConfig();
   void OpenPortOrClearSelection(const QString& name);
 };
 

@@ -7,7 +7,6 @@
 
 using TDateTime = double;
 
-constexpr double HoursPerDay = 24.0;
 constexpr double MSecsPerDay = 24.0 * 60 * 60 * 1000;
 
 // The current local date-time.

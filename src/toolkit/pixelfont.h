@@ -11,4 +11,9 @@ QFont PixelFont(const QString& family, int pixels);
 
 // The font every window of the program uses unless a control says otherwise:
 // Tahoma, 12 pixels high.
+QFont FormFont();
 void SetFormFont(QWidget* window);
+
+// Makes the form font the application's font. Under a style sheet a window's
+// font no longer reaches its controls; the application's font does.
+void SetApplicationFont();
