@@ -24,6 +24,7 @@
 #include "mainform.h"
 #include "makedlg.h"
 #include "nodedlg.h"
+#include "program.h"
 #include "schema.h"
 #include "testsupport.h"
 #include "transact.h"
@@ -103,24 +104,9 @@ class TProgramFixture : public testing::Test {
     LinkComTo(n, QString::fromStdString(Board->SlavePath()));
   }
 
-  void CreateProgram() {
-    DataMod = new TDataMod;
-    CommMod = new TCommMod;
-    MainForm = new TMainForm;
-    NodeDlg = new TNodeDlg(MainForm);
-    InsDlg = new TInsDlg(MainForm);
-    MakeDlg = new TMakeDlg(MainForm);
-    CommMod->OnDispatch = DispatchPayload;
-  }
+  void CreateProgram() { CreateProgramObjects(); }
 
-  void DestroyProgram() {
-    Destroy(MakeDlg);
-    Destroy(InsDlg);
-    Destroy(NodeDlg);
-    Destroy(MainForm);
-    Destroy(CommMod);
-    Destroy(DataMod);
-  }
+  void DestroyProgram() { DestroyProgramObjects(); }
 
   long Statements() const { return DataMod->ADOConnection1.StatementCount(); }
 
@@ -129,12 +115,5 @@ class TProgramFixture : public testing::Test {
     T* control = MainForm->findChild<T*>(QString::fromLatin1(name));
     if (!control) throw std::runtime_error(std::string("no control ") + name);
     return control;
-  }
-
- private:
-  template <typename T>
-  static void Destroy(T*& object) {
-    delete object;
-    object = nullptr;
   }
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "programobjects.h"
+#include "simwords.h"
 
 namespace {
 
@@ -65,30 +66,13 @@ struct TNodeEntry {
 
 const TNodeEntry Nodes[] = {{1, 5}, {2, 9}, {1, 7}};
 
-TInsStu Word(unsigned type, unsigned channel, unsigned addr, std::uint16_t value) {
-  TInsStu w;
-  w.SetInsType(type);
-  w.SetChannel_CountIndex(channel);
-  w.SetAddr_InsIndex(addr);
-  w.SetPWM_Delay_Count(value);
-  return w;
+std::vector<TInsStu> Words(const std::vector<std::uint32_t>& raw) {
+  std::vector<TInsStu> words;
+  for (std::uint32_t w : raw) words.push_back(TInsStu{w});
+  return words;
 }
 
-// Set Count 100, swing to +30 degrees, wait, read, swing to -30, wait, read,
-// jump back to the swing while the counter lasts, end.
-std::vector<TInsStu> SwingProgram() {
-  return {Word(9, 0, 0, 100),
-          Word(1, 1, 0, 300),
-          Word(8, 0, 0, 400),
-          Word(2, 1, 0, 0),
-          Word(3, 1, 0, 0),
-          Word(1, 1, 0, static_cast<std::uint16_t>(-300)),
-          Word(8, 0, 0, 400),
-          Word(2, 1, 0, 0),
-          Word(3, 1, 0, 0),
-          Word(14, 0, 1, 0),
-          Word(15, 0, 0, 0)};
-}
+std::vector<TInsStu> SwingProgramOnCan() { return Words(SwingProgram(1, 0)); }
 
 void ProgramBoard(SimLinkTest& t, const TBusConfigBlock& config, const std::vector<TInsStu>& words,
                   bool (SimLinkTest::*send)(const TPayloadStu&)) {
@@ -108,7 +92,7 @@ TEST_F(SimLinkTest, ProgramThenLoadGivesBackTheSameSettingsNodesAndWords) {
   config.IsExtID = true;
   config.PWMRpt = true;
   std::vector<TInsStu> words;
-  for (unsigned i = 0; i < 10; ++i) words.push_back(Word(1 + i % 3, 1, i, static_cast<std::uint16_t>(i * 100)));
+  for (unsigned i = 0; i < 10; ++i) words.push_back(Ins(1 + i % 3, 1, i, static_cast<std::uint16_t>(i * 100)));
   ProgramBoard(*this, config, words, &SimLinkTest::Send);
   ASSERT_TRUE(Send(MakeStore()));
 
@@ -145,7 +129,7 @@ TEST_F(SimLinkTest, DeviceErrorsReachTheStatusLine) {
 
 TEST_F(SimLinkTest, PollReturnsReportsNumberedFromTheRequestedSequence) {
   StartProgram();
-  ProgramBoard(*this, TBusConfigBlock{}, SwingProgram(), &SimLinkTest::Send);
+  ProgramBoard(*this, TBusConfigBlock{}, SwingProgramOnCan(), &SimLinkTest::Send);
   ASSERT_TRUE(Send(MakeRequest(CmdStart)));
   PumpEvents(1000);  // the board runs and keeps its reports for the poll
   ASSERT_TRUE(Reports().empty());
@@ -174,7 +158,7 @@ TEST_F(SimLinkTest, SwingProgramReportsPositionsTravellingBetweenTheAngles) {
   StartProgram();
   TBusConfigBlock config;
   config.AutoRpt = true;
-  ProgramBoard(*this, config, SwingProgram(), &SimLinkTest::Send);
+  ProgramBoard(*this, config, SwingProgramOnCan(), &SimLinkTest::Send);
   ASSERT_TRUE(Send(MakeRequest(CmdStart)));
   // Reports come unasked; after a few swings both ends have been
   // reached by both nodes of the bus.

@@ -1,7 +1,7 @@
 // The program's objects for tests that drive the whole program: a database
 // file in a temporary working directory, then the database module, the link
-// module and the main window, created in the order of the program's entry
-// and destroyed in reverse. Header-only: include it only from tests that
+// module, the main window and the dialogs, created and destroyed as the
+// program's entry does. Header-only: include it only from tests that
 // link the main window.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include "comm.h"
 #include "data.h"
 #include "mainform.h"
+#include "program.h"
 #include "schema.h"
 #include "testsupport.h"
 #include "transact.h"
@@ -21,22 +22,14 @@ class TProgramUnderTest {
   explicit TProgramUnderTest(const std::function<void(const QString& dir)>& prepare = {}) {
     CreateDatabaseFile(Cwd.File("Korvane.mdb"));
     if (prepare) prepare(Cwd.Path());
-    DataMod = new TDataMod;
-    CommMod = new TCommMod;
+    CreateProgramObjects();
+    // Record every frame handed to the dispatcher, then dispatch it.
     CommMod->OnDispatch = [this](const TPayloadStu& p) {
       Dispatched.push_back(p);
       return DispatchPayload(p);
     };
-    MainForm = new TMainForm;
   }
-  ~TProgramUnderTest() {
-    delete MainForm;
-    MainForm = nullptr;
-    delete CommMod;
-    CommMod = nullptr;
-    delete DataMod;
-    DataMod = nullptr;
-  }
+  ~TProgramUnderTest() { DestroyProgramObjects(); }
   TProgramUnderTest(const TProgramUnderTest&) = delete;
   TProgramUnderTest& operator=(const TProgramUnderTest&) = delete;
 
