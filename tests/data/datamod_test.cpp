@@ -25,14 +25,6 @@ const char* const InsRowsInOrder =
     "SELECT rowid, [Index], InsType, Channel_CountIndex, Addr_InsIndex, PWM_Delay_Count FROM InsTable "
     "ORDER BY [Index]";
 
-QString MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EDatabaseError& e) {
-    return e.Message();
-  }
-  return QStringLiteral("<no error>");
-}
 
 // A fresh directory holding a new Korvane.mdb, a module opened on it as the
 // program opens it, and a connection of the test's own.

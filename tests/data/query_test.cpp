@@ -12,14 +12,6 @@
 
 namespace {
 
-QString MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EDatabaseError& e) {
-    return e.Message();
-  }
-  return QStringLiteral("<no error>");
-}
 
 class QueryTest : public ::testing::Test {
  protected:

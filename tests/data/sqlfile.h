@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 
 #include "query.h"
 
@@ -39,3 +40,13 @@ class TSqlFile {
   TAdoConnection FConnection;
   TAdoQuery FQuery;
 };
+
+// The text of the database error the action raises, or "<no error>".
+inline QString MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EDatabaseError& e) {
+    return e.Message();
+  }
+  return QStringLiteral("<no error>");
+}

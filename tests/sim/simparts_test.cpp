@@ -19,19 +19,12 @@
 #include "options.h"
 #include "servo.h"
 #include "testsupport.h"
+#include "textfiles.h"
 
 namespace {
 
 std::string Local(const TTempCwd& cwd, const char* name) { return cwd.File(name).toStdString(); }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 TBoardImage FullImage() {
   TBoardImage image;

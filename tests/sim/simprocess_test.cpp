@@ -24,6 +24,7 @@
 #include "frame.h"
 #include "framescanner.h"
 #include "simwords.h"
+#include "textfiles.h"
 #include "testsupport.h"
 
 namespace {
@@ -33,14 +34,6 @@ constexpr int NoAnswerWaitMs = 300;
 
 QString SimPath() { return QString::fromLocal8Bit(qgetenv("SERVO_BOARD_SIM")); }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 bool IsLink(const std::string& path) {
   struct stat st {};
