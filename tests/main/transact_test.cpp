@@ -123,3 +123,24 @@ TEST_F(TransactTest, LostPortClearsTheSelectionAndTheButtons) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TransactTest, ChoosingAnotherPortSwitchesTheLink) {
+  TPtyPair second;
+  second.LinkAsCom(Program.Cwd.Path(), 2);
+  second.HoldSlaveOpen();
+  MainForm->PortSel->setCurrentIndex(1);
+  emit MainForm->PortSel->activated(1);
+  EXPECT_TRUE(CommMod->Uart.Active());
+  EXPECT_EQ(CommMod->Uart.PortNo(), 2);
+  EXPECT_EQ(MainForm->FConfig.COMPort, "COM2");
+  EXPECT_EQ(MainForm->PortSel->currentText(), "COM2");
+  EXPECT_TRUE(MainForm->StartBtn->isEnabled());
+  // Requests now go to the second line.
+  EXPECT_TRUE(SendPoll(0, 4));
+  EXPECT_EQ(second.Read(12, 1000), Bytes(MakePoll(0, 4)));
+  EXPECT_TRUE(Program.Errors.Texts().isEmpty());
+}
+
+}  // namespace
