@@ -71,7 +71,9 @@ void TUpDown::StepBy(int steps) {
 }
 
 bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == FBuddy && event->type() == QEvent::KeyPress && isEnabled() && !FBuddy->isReadOnly()) {
+  // The event type is looked at first: while the buddy is being destroyed it
+  // is no longer a line edit, and the guarded pointer must not be read.
+  if (event->type() == QEvent::KeyPress && watched == FBuddy && isEnabled() && !FBuddy->isReadOnly()) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Up || key == Qt::Key_Down) {
       StepBy(key == Qt::Key_Up ? 1 : -1);
