@@ -5,7 +5,6 @@
 #include <limits>
 #include <memory>
 
-#include "errordisplay.h"
 
 TDataMod* DataMod = nullptr;
 
@@ -144,7 +143,6 @@ void SetInsFields(TAdoQuery& query, const TInsStu& word, std::int32_t index) {
 
 TDataMod::TDataMod(QObject* owner, const QString& fileName) : QObject(owner), ADOQuery1(ADOConnection1) {
   ADOConnection1.SetFileName(fileName);
-  RunCreationHandler([this] { DataModuleCreate(); });
 }
 
 TDataMod::~TDataMod() {

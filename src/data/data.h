@@ -15,9 +15,8 @@
 class TDataMod : public QObject {
   Q_OBJECT
  public:
-  // Runs the creation handler (DataModuleCreate); an error escaping it is
-  // shown by the application-level error display and the module stays with
-  // its connection closed.
+  // The connection stays closed until DataModuleCreate, the creation
+  // handler, opens it.
   explicit TDataMod(QObject* owner = nullptr, const QString& fileName = DefaultFileName());
   ~TDataMod() override;
 
@@ -26,7 +25,7 @@ class TDataMod : public QObject {
   TAdoConnection ADOConnection1;
   TAdoQuery ADOQuery1;
 
-  void DataModuleCreate();  // opens the connection; raises on failure
+  void DataModuleCreate();  // opens the connection; raises EDatabaseError on failure
 
   // Configuration row.
   bool ReadConfig(TConfigStu& config);

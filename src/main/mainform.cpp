@@ -307,6 +307,11 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
+void TMainForm::RestartTimeBase(std::uint16_t tick) {
+  FDevTick = tick;
+  FTimeBase = Now();
+}
+
 void TMainForm::AdvanceTimeBase(std::uint16_t) {}
 
 void TMainForm::HandleReport(const TPayloadStu&) {}

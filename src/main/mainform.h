@@ -1,7 +1,7 @@
 // The main window: tool bar, node list, the pages "Moving orbit", "Inst
 // list" and "Sys config", the status line and the run buttons. It holds the
-// program buffer, the configuration record and the run state, which the
-// link module and the dialogs reach directly.
+// program buffer, the configuration record and the run state; others change
+// them through its operations.
 #pragma once
 
 #include <QIcon>
@@ -65,6 +65,8 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void ShowStatus(const QString& text);
   void ShowDeviceError(int code);
   void UpdateControls();
+  // The board's program started at `tick`: that tick stands for now.
+  void RestartTimeBase(std::uint16_t tick);
   void AdvanceTimeBase(std::uint16_t tick);
   void HandleReport(const TPayloadStu& payload);
   void ApplyViewFlags(int oldFlags);

@@ -20,7 +20,10 @@ void Destroy(T*& object) {
 }  // namespace
 
 void CreateProgramObjects() {
-  RunCreationHandler([] { DataMod = new TDataMod; });
+  RunCreationHandler([] {
+    DataMod = new TDataMod;
+    DataMod->DataModuleCreate();
+  });
   RunCreationHandler([] {
     CommMod = new TCommMod;
     CommMod->OnDispatch = DispatchPayload;

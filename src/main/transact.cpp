@@ -1,7 +1,6 @@
 #include "transact.h"
 
 #include "comm.h"
-#include "datetime.h"
 #include "mainform.h"
 
 bool Transact(const TPayloadStu& request, TPayloadStu& answer, std::uint32_t timeoutMs) {
@@ -21,8 +20,7 @@ bool DispatchPayload(const TPayloadStu& payload) {
   MainForm->ShowDeviceError(0);
   switch (payload.Head()) {
     case HeadStartAnswer:
-      MainForm->FDevTick = ReadTickAnswer(payload);
-      MainForm->FTimeBase = Now();
+      MainForm->RestartTimeBase(ReadTickAnswer(payload));
       break;
     case HeadStopAnswer:
       MainForm->AdvanceTimeBase(ReadTickAnswer(payload));

@@ -57,6 +57,7 @@ TEST_F(KorvaneDbTest, InitMakesAFileTheProgramOpensWithItsDefaults) {
 
   TErrorRecorder errors;
   TDataMod mod;
+  mod.DataModuleCreate();
   EXPECT_TRUE(errors.Texts().isEmpty());
   TConfigStu config;
   ASSERT_TRUE(mod.ReadConfig(config));

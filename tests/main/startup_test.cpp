@@ -107,7 +107,7 @@ TEST_F(StartupTest, ChangesWithoutAConfigurationRowLiveForTheRunOnly) {
   QTest::mouseClick(MainForm->PWMRptCheck, Qt::LeftButton);
   EXPECT_TRUE(MainForm->FConfig.PWMRpt);
   EXPECT_TRUE(Errors.Texts().isEmpty());
-  EXPECT_EQ(SqlValue(QStringLiteral("SELECT COUNT(*) FROM ConfigTable")).toInt(), 0);
+  EXPECT_EQ(SqlValue(QStringLiteral("SELECT COUNT(*) AS V FROM ConfigTable")).toInt(), 0);
 }
 
 TEST_F(StartupTest, FileThatIsNoDatabaseIsReportedAndLeftAlone) {

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "programobjects.h"
+#include "programfixture.h"
 
 namespace {
 
@@ -13,19 +13,19 @@ std::vector<std::uint8_t> Bytes(const TPayloadStu& p) {
   return {f.begin(), f.end()};
 }
 
-class TransactTest : public testing::Test {
+class TransactTest : public TProgramFixture {
  protected:
-  TransactTest()
-      : Program([this](const QString& dir) {
-          Board.LinkAsCom(dir, 1);
-          Board.HoldSlaveOpen();
-        }) {}
+  TransactTest() {
+    MakeDatabase();
+    PlugBoardInto(1);
+    CreateProgram();
+  }
 
   // Answers the next request with `answer` once the request has arrived.
   bool TransactWith(const TPayloadStu& request, const std::vector<std::uint8_t>& answer, TPayloadStu& got) {
     std::thread board([&] {
-      Requests = Board.Read(12, 1000);
-      Board.Write(answer);
+      Requests = Board->Read(12, 1000);
+      Board->Write(answer);
     });
     MainForm->ShowStatus("Wait response...");
     const bool ok = Transact(request, got, 250);
@@ -33,8 +33,6 @@ class TransactTest : public testing::Test {
     return ok;
   }
 
-  TPtyPair Board;
-  TProgramUnderTest Program;
   std::vector<std::uint8_t> Requests;
 };
 
@@ -62,7 +60,7 @@ TEST_F(TransactTest, AnswersAndDeviceErrors) {
     TPayloadStu got;
     EXPECT_EQ(TransactWith(MakeRequest(CmdGetBusConfig), Bytes(c.answer), got), c.result) << c.name;
     EXPECT_EQ(got, c.answer) << c.name;
-    EXPECT_EQ(Program.Status(), c.status) << c.name;
+    EXPECT_EQ(Status(), c.status) << c.name;
     EXPECT_EQ(Requests, Bytes(MakeRequest(CmdGetBusConfig))) << c.name;
   }
 }
@@ -70,14 +68,14 @@ TEST_F(TransactTest, AnswersAndDeviceErrors) {
 TEST_F(TransactTest, TimeOutLeavesTheWaitText) {
   TPayloadStu got;
   EXPECT_FALSE(TransactWith(MakeRequest(CmdStart), {}, got));
-  EXPECT_EQ(Program.Status(), "Wait response...");
+  EXPECT_EQ(Status(), "Wait response...");
 }
 
 TEST_F(TransactTest, ErrorAnswerToAPollIsNotShown) {
   MainForm->ShowStatus("kept");
-  Board.Write(Bytes(MakeErrorAnswer(CmdPoll, 2)));
-  ASSERT_TRUE(WaitUntil([&] { return !Program.Dispatched.empty(); }, 2000));
-  EXPECT_EQ(Program.Status(), "kept");
+  Board->Write(Bytes(MakeErrorAnswer(CmdPoll, 2)));
+  ASSERT_TRUE(WaitUntil([&] { return !Dispatched.empty(); }, 2000));
+  EXPECT_EQ(Status(), "kept");
 }
 
 TEST_F(TransactTest, ReportDuringAWaitIsDispatchedBeforeTheAnswer) {
@@ -88,8 +86,8 @@ TEST_F(TransactTest, ReportDuringAWaitIsDispatchedBeforeTheAnswer) {
   TPayloadStu got;
   ASSERT_TRUE(TransactWith(MakeRequest(CmdGetBusConfig), both, got));
   // The link module handed the report on; the answer went back to Transact.
-  ASSERT_EQ(Program.Dispatched.size(), 1u);
-  EXPECT_EQ(Program.Dispatched[0], report);
+  ASSERT_EQ(Dispatched.size(), 1u);
+  EXPECT_EQ(Dispatched[0], report);
   EXPECT_EQ(got, MakeAnswer(CmdGetBusConfig));
 }
 
@@ -105,21 +103,21 @@ TEST_F(TransactTest, StartAnswerRestartsTheTimeBase) {
 
 TEST_F(TransactTest, PollGoesOutWithoutWaiting) {
   EXPECT_TRUE(SendPoll(511, 40));
-  EXPECT_EQ(Board.Read(12, 1000), Bytes(MakePoll(511, 40)));
+  EXPECT_EQ(Board->Read(12, 1000), Bytes(MakePoll(511, 40)));
 }
 
 TEST_F(TransactTest, LostPortClearsTheSelectionAndTheButtons) {
   const long writes = DataMod->ADOConnection1.StatementCount();
-  Board.CloseMaster();
+  Board->CloseMaster();
   ASSERT_TRUE(WaitUntil([&] { return !CommMod->Uart.Active(); }, 3000));
   PumpEvents(50);
   EXPECT_EQ(MainForm->PortSel->currentIndex(), -1);
-  EXPECT_EQ(Program.Status(), "Port lost");
+  EXPECT_EQ(Status(), "Port lost");
   EXPECT_FALSE(MainForm->StartBtn->isEnabled());
   EXPECT_FALSE(MainForm->LoadBtn->isEnabled());
   EXPECT_TRUE(MainForm->SysBox->isEnabled());
   EXPECT_EQ(DataMod->ADOConnection1.StatementCount(), writes);  // the stored port stays
-  EXPECT_TRUE(Program.Errors.Texts().isEmpty());
+  EXPECT_TRUE(Errors.Texts().isEmpty());
 }
 
 }  // namespace
@@ -128,7 +126,7 @@ namespace {
 
 TEST_F(TransactTest, ChoosingAnotherPortSwitchesTheLink) {
   TPtyPair second;
-  second.LinkAsCom(Program.Cwd.Path(), 2);
+  second.LinkAsCom(Cwd.Path(), 2);
   second.HoldSlaveOpen();
   MainForm->PortSel->setCurrentIndex(1);
   emit MainForm->PortSel->activated(1);
@@ -140,7 +138,7 @@ TEST_F(TransactTest, ChoosingAnotherPortSwitchesTheLink) {
   // Requests now go to the second line.
   EXPECT_TRUE(SendPoll(0, 4));
   EXPECT_EQ(second.Read(12, 1000), Bytes(MakePoll(0, 4)));
-  EXPECT_TRUE(Program.Errors.Texts().isEmpty());
+  EXPECT_TRUE(Errors.Texts().isEmpty());
 }
 
 }  // namespace

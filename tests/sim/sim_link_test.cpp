@@ -3,41 +3,20 @@
 // errors, polling, unasked reports and a running swing program.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <algorithm>
 
-#include "programobjects.h"
+#include "programfixture.h"
 #include "simwords.h"
 
 namespace {
 
-// servo-board-sim on COM1 in the test's working directory.
-class TBoardProcess {
- public:
-  explicit TBoardProcess(const QString& dir, const QStringList& extra = {}) {
-    FProcess.start(QString::fromLocal8Bit(qgetenv("SERVO_BOARD_SIM")),
-                   QStringList{"--com", "1", "--dir", dir} + extra);
-    if (!FProcess.waitForReadyRead(5000)) throw std::runtime_error("the virtual board did not start");
-  }
-  ~TBoardProcess() {
-    FProcess.terminate();
-    FProcess.waitForFinished(5000);
-  }
-
- private:
-  QProcess FProcess;
-};
-
-class SimLinkTest : public testing::Test {
+class SimLinkTest : public TProgramFixture {
  protected:
   void StartProgram(const QStringList& boardOptions = {}) {
-    Program = std::make_unique<TProgramUnderTest>(
-        [&](const QString& dir) { Board = std::make_unique<TBoardProcess>(dir, boardOptions); });
+    MakeDatabase();
+    PlugVirtualBoardInto(1, boardOptions);
+    CreateProgram();
     ASSERT_TRUE(CommMod->Uart.Active());
-  }
-  void TearDown() override {
-    Program.reset();
-    Board.reset();
   }
 
   bool Send(const TPayloadStu& request, TPayloadStu& answer, std::uint32_t timeoutMs = 100) {
@@ -51,13 +30,10 @@ class SimLinkTest : public testing::Test {
 
   std::vector<TReport> Reports() const {
     std::vector<TReport> reports;
-    for (const auto& p : Program->Dispatched)
+    for (const auto& p : Dispatched)
       if (p.Head() == HeadReport) reports.push_back(ReadReport(p));
     return reports;
   }
-
-  std::unique_ptr<TBoardProcess> Board;
-  std::unique_ptr<TProgramUnderTest> Program;
 };
 
 struct TNodeEntry {
@@ -112,7 +88,7 @@ TEST_F(SimLinkTest, ProgramThenLoadGivesBackTheSameSettingsNodesAndWords) {
     ASSERT_TRUE(Send(MakeGetInst(i), answer));
     EXPECT_EQ(ReadInstAnswer(answer), words[i].Word) << i;
   }
-  EXPECT_EQ(Program->Status(), "");
+  EXPECT_EQ(Status(), "");
 }
 
 TEST_F(SimLinkTest, DeviceErrorsReachTheStatusLine) {
@@ -120,11 +96,11 @@ TEST_F(SimLinkTest, DeviceErrorsReachTheStatusLine) {
   TPayloadStu erase = MakeErase();
   erase.Bytes[4] = 'y';
   EXPECT_FALSE(Send(erase));
-  EXPECT_EQ(Program->Status(), "The password for the inst is incorrect!");
+  EXPECT_EQ(Status(), "The password for the inst is incorrect!");
 
   ASSERT_TRUE(Send(MakeErase()));
   EXPECT_FALSE(Send(MakeGetNode(0)));
-  EXPECT_EQ(Program->Status(), "Index out of range!");
+  EXPECT_EQ(Status(), "Index out of range!");
 }
 
 TEST_F(SimLinkTest, PollReturnsReportsNumberedFromTheRequestedSequence) {
@@ -140,7 +116,7 @@ TEST_F(SimLinkTest, PollReturnsReportsNumberedFromTheRequestedSequence) {
   const auto first = Reports();
   ASSERT_EQ(first.size(), 8u);
 
-  Program->Dispatched.clear();
+  Dispatched.clear();
   ASSERT_TRUE(SendPoll(4, 4));
   ASSERT_TRUE(WaitUntil([&] { return Reports().size() >= 4; }, 2000));
   PumpEvents(100);
@@ -191,7 +167,7 @@ TEST_F(SimLinkTest, LatencyWithinTheTimeOutAndDroppedAnswers) {
   EXPECT_TRUE(Send(MakeRequest(CmdLoadBegin)));
   EXPECT_TRUE(Send(MakeRequest(CmdLoadBegin)));
   EXPECT_FALSE(Send(MakeRequest(CmdLoadBegin)));  // the third gets no answer
-  EXPECT_EQ(Program->Status(), "Wait response...");
+  EXPECT_EQ(Status(), "Wait response...");
   EXPECT_TRUE(Send(MakeRequest(CmdLoadBegin)));
 }
 

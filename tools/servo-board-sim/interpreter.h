@@ -8,17 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-// Instruction type codes of the program words.
-enum TInsType : unsigned {
-  InsSendPWM = 1,
-  InsReadPos = 2,
-  InsReadMea = 3,
-  InsSendNM = 7,
-  InsDelay = 8,
-  InsSetCount = 9,
-  InsGoto = 14,
-  InsEnd = 15,
-};
+#include "insword.h"
 
 // The bus side of the instructions; atMs is the board time at which the
 // instruction runs.

@@ -8,6 +8,19 @@
 
 constexpr int MaxInsCount = 256;
 
+// Instruction type codes. The other codes (0, 4, 5, 6, 10 to 13) name no
+// instruction; such words are kept and sent like any other.
+enum TInsType : unsigned {
+  InsSendPWM = 1,
+  InsReadPos = 2,
+  InsReadMea = 3,
+  InsSendNM = 7,
+  InsDelay = 8,
+  InsSetCount = 9,
+  InsGoto = 14,
+  InsEnd = 15,
+};
+
 struct TInsStu {
   std::uint32_t Word = 0;
 
