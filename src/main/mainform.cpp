@@ -318,31 +318,35 @@ void TMainForm::HandleReport(const TPayloadStu&) {}
 
 void TMainForm::ApplyViewFlags(int) {}
 
-void TMainForm::AddBtnClick() {}
-
-void TMainForm::InsertBtnClick() {}
-
-void TMainForm::EditBtnClick() {}
-
-void TMainForm::DelBtnClick() {}
-
-void TMainForm::ClearBtnClick() {}
-
-void TMainForm::UpBtnClick() {}
-
-void TMainForm::DownBtnClick() {}
-
-void TMainForm::TopBtnClick() {}
-
-void TMainForm::BotBtnClick() {}
-
 void TMainForm::MakeBtnClick() {}
 
-void TMainForm::NodeListDblClick() {}
+void TMainForm::NodeAdd() {}
+
+void TMainForm::NodeEdit() {}
+
+void TMainForm::NodeDelete() {}
+
+void TMainForm::NodeClear() {}
+
+void TMainForm::InsAdd() {}
+
+void TMainForm::InsInsert() {}
+
+void TMainForm::InsEdit() {}
+
+void TMainForm::InsDelete() {}
+
+void TMainForm::InsClear() {}
+
+void TMainForm::InsMoveUp() {}
+
+void TMainForm::InsMoveDown() {}
+
+void TMainForm::InsMoveTop() {}
+
+void TMainForm::InsMoveBottom() {}
 
 void TMainForm::NodeListItemChecked(QTreeWidgetItem*) {}
-
-void TMainForm::InsListDblClick() {}
 
 void TMainForm::LoadBtnClick() {}
 

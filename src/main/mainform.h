@@ -83,6 +83,23 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void BotBtnClick();
   void MakeBtnClick();
 
+  // Node list operations.
+  void NodeAdd();
+  void NodeEdit();
+  void NodeDelete();
+  void NodeClear();
+
+  // Instruction list operations.
+  void InsAdd();
+  void InsInsert();
+  void InsEdit();
+  void InsDelete();
+  void InsClear();
+  void InsMoveUp();
+  void InsMoveDown();
+  void InsMoveTop();
+  void InsMoveBottom();
+
   // Lists.
   void NodeListDblClick();
   void NodeListItemChecked(QTreeWidgetItem* item);
@@ -124,6 +141,10 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void BindLists();
   void BindSettings();
   void BindRunControl();
+  // The list that the tool-bar buttons act on: the one that holds the
+  // keyboard focus (the buttons never take it).
+  bool NodeListHasFocus() const;
+  bool InsListHasFocus() const;
 
   static TDataMod& Store();
   template <typename T, typename Arg>
