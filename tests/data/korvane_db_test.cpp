@@ -5,10 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 
 #include "data.h"
 #include "schema.h"
 #include "sqlfile.h"
+#include "swingplan.h"
 #include "testsupport.h"
 
 namespace {
@@ -143,10 +145,39 @@ TEST_F(KorvaneDbTest, CheckReportsFilesThatCannotBeUsed) {
   EXPECT_FALSE(QFileInfo::exists(Cwd.File("missing.mdb")));
 }
 
+TEST_F(KorvaneDbTest, DemoAddsFourNodesAndTheirSwingProgram) {
+  const TRun init = Run({"init", "--demo", "demo.mdb"});
+  ASSERT_EQ(init.ExitCode, 0) << init.Err.toStdString();
+  EXPECT_EQ(init.Out, "demo.mdb: created\n");
+  EXPECT_EQ(Run({"check", "demo.mdb"}).ExitCode, 0);
+
+  TDataMod store(nullptr, Cwd.File("demo.mdb"));
+  store.DataModuleCreate();
+  std::vector<TNodeStu> nodes;
+  ASSERT_TRUE(store.ReadNodes([&](TNodeStu* n) {
+    nodes.push_back(*n);
+    delete n;
+  }));
+  ASSERT_EQ(nodes.size(), 4u);
+  EXPECT_EQ(std::count_if(nodes.begin(), nodes.end(), [](const TNodeStu& n) { return n.Channel == 1; }), 2);
+  EXPECT_EQ(std::count_if(nodes.begin(), nodes.end(), [](const TNodeStu& n) { return n.Channel == 2; }), 2);
+
+  // The program is the generator's for these nodes, position reads included.
+  const std::vector<TSwingStep> plan = SwingPlan(nodes, true);
+  TInsStu words[MaxInsCount] = {};
+  ASSERT_EQ(store.ReadInsts(words), static_cast<int>(plan.size()));
+  EXPECT_EQ(plan.size(), 2u * 4 + 9) << "different angles: one swing per node";
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    TInsStu expected;
+    ApplySwingStep(plan[i], expected);
+    EXPECT_EQ(words[i], expected) << i;
+  }
+}
+
 TEST_F(KorvaneDbTest, HelpAndWrongUse) {
   const TRun help = Run({"--help"});
   EXPECT_EQ(help.ExitCode, 0);
-  EXPECT_TRUE(help.Out.startsWith("Usage: korvane-db init [FILE]\n"));
+  EXPECT_TRUE(help.Out.startsWith("Usage: korvane-db init [--demo] [FILE]\n"));
   struct TCase {
     QStringList Args;
     const char* FirstLine;

@@ -1,29 +1,37 @@
 // korvane-db: makes and checks the database file the servo demo keeps its
 // configuration, nodes and instruction program in.
 //
-//   korvane-db init [FILE]    create FILE (default ./Korvane.mdb); never overwrites
+//   korvane-db init [--demo] [FILE]
+//                             create FILE (default ./Korvane.mdb); never overwrites;
+//                             --demo adds four sample nodes and their swing program
 //   korvane-db check [FILE]   report every table, column or row the program needs and FILE lacks
 //   korvane-db --help
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdio>
+#include <vector>
 
+#include "data.h"
 #include "query.h"
 #include "schema.h"
+#include "swingplan.h"
 
 namespace {
 
 enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 
 const char* const Usage =
-    "Usage: korvane-db init [FILE]\n"
+    "Usage: korvane-db init [--demo] [FILE]\n"
     "       korvane-db check [FILE]\n"
     "       korvane-db --help\n"
     "\n"
     "init   creates FILE with the tables ConfigTable, NodeTable and InsTable and one\n"
     "       configuration row with the program's initial settings; an existing file\n"
-    "       is never overwritten.\n"
+    "       is never overwritten. With --demo the file also gets four sample\n"
+    "       nodes (two on CAN, two on RS485) and the swing program made for them.\n"
     "check  tells whether FILE has every table and column the program uses and\n"
     "       exactly one configuration row; lists what is missing otherwise.\n"
     "FILE defaults to Korvane.mdb in the current directory.\n";
@@ -37,12 +45,49 @@ void PrintError(const QString& fileName, const QString& message) {
   PrintLine(stderr, QStringLiteral("korvane-db: %1: %2").arg(fileName, message));
 }
 
-int Init(const QString& fileName) {
+TNodeStu SampleNode(const char* name, int channel, int addr, int angle, int interv) {
+  TNodeStu node;
+  node.NodeName = QString::fromLatin1(name);
+  node.Channel = channel;
+  node.Addr = addr;
+  node.Angle = angle;
+  node.Interv = interv;
+  return node;
+}
+
+// Four nodes with different angles, and the swing program the generator
+// makes for them (one swing per node, position reads included).
+void AddDemoContent(const QString& fileName) {
+  const std::vector<TNodeStu> nodes = {SampleNode("Shoulder", 1, 0x01, 30, 600), SampleNode("Elbow", 1, 0x02, 45, 400),
+                                       SampleNode("Wrist", 2, 0x05, 20, 500), SampleNode("Gripper", 2, 0x06, 60, 300)};
+  TDataMod store(nullptr, fileName);
+  store.DataModuleCreate();
+  for (TNodeStu node : nodes) {
+    if (!store.InsertNode(node)) throw EDatabaseError(QStringLiteral("cannot add the sample node ") + node.NodeName);
+  }
+  const std::vector<TSwingStep> plan = SwingPlan(nodes, DefaultConfig().MakePos);
+  std::array<TInsStu, MaxInsCount> words{};
+  for (std::size_t i = 0; i < plan.size(); ++i) ApplySwingStep(plan[i], words[i]);
+  if (!store.WriteInsts(words.data(), static_cast<std::int32_t>(plan.size())))
+    throw EDatabaseError(QStringLiteral("cannot write the sample program"));
+}
+
+int Init(const QString& fileName, bool demo) {
   try {
     CreateDatabaseFile(fileName);
   } catch (const EDatabaseError& e) {
     PrintLine(stderr, QStringLiteral("korvane-db: ") + e.Message());
     return ExitFailed;
+  }
+  if (demo) {
+    try {
+      AddDemoContent(fileName);
+    } catch (const EDatabaseError& e) {
+      // A half-filled demo file is no use to anyone.
+      QFile::remove(fileName);
+      PrintError(fileName, e.Message());
+      return ExitFailed;
+    }
   }
   PrintLine(stdout, QStringLiteral("%1: created").arg(fileName));
   return ExitOk;
@@ -74,16 +119,17 @@ int UsageError(const QString& message) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const QStringList args = QCoreApplication::arguments().mid(1);
+  QStringList args = QCoreApplication::arguments().mid(1);
   if (args.isEmpty()) return UsageError(QStringLiteral("no command given"));
-  const QString& command = args.first();
+  const QString command = args.takeFirst();
   if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
     std::fputs(Usage, stdout);
     return ExitOk;
   }
-  if (args.size() > 2) return UsageError(QStringLiteral("too many arguments"));
-  const QString fileName = args.size() == 2 ? args[1] : QStringLiteral("Korvane.mdb");
-  if (command == QLatin1String("init")) return Init(fileName);
+  const bool demo = command == QLatin1String("init") && args.removeAll(QStringLiteral("--demo")) > 0;
+  if (args.size() > 1) return UsageError(QStringLiteral("too many arguments"));
+  const QString fileName = args.isEmpty() ? QStringLiteral("Korvane.mdb") : args.first();
+  if (command == QLatin1String("init")) return Init(fileName, demo);
   if (command == QLatin1String("check")) return Check(fileName);
   return UsageError(QStringLiteral("unknown command '%1'").arg(command));
 }
