@@ -267,6 +267,8 @@ void TMainForm::FormCreate() {
   FTimeBase = Now();
   ClearNodesAndSeries();
   if (Store().ReadConfig(FConfig)) ShowConfig();
+  FInsCount = Store().ReadInsts(FInsBuf.data());
+  InsListRebuild();
 
   OpenPortOrClearSelection(FConfig.COMPort);
   UpdateControls();
@@ -327,24 +329,6 @@ void TMainForm::NodeEdit() {}
 void TMainForm::NodeDelete() {}
 
 void TMainForm::NodeClear() {}
-
-void TMainForm::InsAdd() {}
-
-void TMainForm::InsInsert() {}
-
-void TMainForm::InsEdit() {}
-
-void TMainForm::InsDelete() {}
-
-void TMainForm::InsClear() {}
-
-void TMainForm::InsMoveUp() {}
-
-void TMainForm::InsMoveDown() {}
-
-void TMainForm::InsMoveTop() {}
-
-void TMainForm::InsMoveBottom() {}
 
 void TMainForm::NodeListItemChecked(QTreeWidgetItem*) {}
 

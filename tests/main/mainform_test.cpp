@@ -27,12 +27,6 @@ class MainFormTest : public TProgramFixture {
     MakeDatabase();
     CreateProgram();
   }
-
-  void ShowActive() {
-    MainForm->show();
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
-  }
 };
 
 struct TCaptionCase {
