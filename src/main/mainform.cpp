@@ -15,6 +15,7 @@
 #include "comm.h"
 #include "data.h"
 #include "errordisplay.h"
+#include "gridlines.h"
 #include "icons.h"
 #include "pixelfont.h"
 
@@ -194,6 +195,7 @@ void TMainForm::SetupLists() {
   ImageList1 = BusIcons();
   SetColumns(NodeList, NodeListColumns, std::size(NodeListColumns));
   SetColumns(InsList, InsListColumns, std::size(InsListColumns));
+  InsList->setItemDelegate(new TGridLineDelegate(InsList));
 }
 
 void TMainForm::SetupSplitters() {

@@ -16,6 +16,7 @@
 #include <QWidgetAction>
 #include <qcustomplot.h>
 
+#include "gridlines.h"
 #include "programfixture.h"
 #include "shape.h"
 
@@ -185,6 +186,7 @@ TEST_F(MainFormTest, InstructionListHasSixColumnsWithHiddenHeader) {
     EXPECT_EQ(list->header()->sectionSize(i), widths[i]);
   }
   EXPECT_TRUE(list->isHeaderHidden());
+  EXPECT_NE(qobject_cast<TGridLineDelegate*>(list->itemDelegate()), nullptr) << "grid lines";
   EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_FALSE(list->rootIsDecorated());
