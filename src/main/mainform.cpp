@@ -15,6 +15,7 @@
 #include "comm.h"
 #include "data.h"
 #include "errordisplay.h"
+#include "gridlines.h"
 #include "icons.h"
 #include "pixelfont.h"
 
@@ -194,6 +195,7 @@ void TMainForm::SetupLists() {
   ImageList1 = BusIcons();
   SetColumns(NodeList, NodeListColumns, std::size(NodeListColumns));
   SetColumns(InsList, InsListColumns, std::size(InsListColumns));
+  InsList->setItemDelegate(new TGridLineDelegate(InsList));
 }
 
 void TMainForm::SetupSplitters() {
@@ -267,6 +269,8 @@ void TMainForm::FormCreate() {
   FTimeBase = Now();
   ClearNodesAndSeries();
   if (Store().ReadConfig(FConfig)) ShowConfig();
+  FInsCount = Store().ReadInsts(FInsBuf.data());
+  InsListRebuild();
 
   OpenPortOrClearSelection(FConfig.COMPort);
   UpdateControls();
@@ -327,24 +331,6 @@ void TMainForm::NodeEdit() {}
 void TMainForm::NodeDelete() {}
 
 void TMainForm::NodeClear() {}
-
-void TMainForm::InsAdd() {}
-
-void TMainForm::InsInsert() {}
-
-void TMainForm::InsEdit() {}
-
-void TMainForm::InsDelete() {}
-
-void TMainForm::InsClear() {}
-
-void TMainForm::InsMoveUp() {}
-
-void TMainForm::InsMoveDown() {}
-
-void TMainForm::InsMoveTop() {}
-
-void TMainForm::InsMoveBottom() {}
 
 void TMainForm::NodeListItemChecked(QTreeWidgetItem*) {}
 

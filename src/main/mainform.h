@@ -10,6 +10,7 @@
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "datetime.h"
 #include "frame.h"
@@ -20,6 +21,7 @@
 class QCheckBox;
 class QTreeWidgetItem;
 class TDataMod;
+class TInsDlg;
 
 enum class TSeriesAxis { Left, Right };
 
@@ -89,16 +91,25 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void NodeDelete();
   void NodeClear();
 
-  // Instruction list operations.
+  // Instruction list operations. Each writes the whole changed program to
+  // the instruction table and changes the list only when that succeeds.
   void InsAdd();
   void InsInsert();
   void InsEdit();
   void InsDelete();
-  void InsClear();
+  bool InsClear();  // false (or a raised error) when the table kept the program
   void InsMoveUp();
   void InsMoveDown();
   void InsMoveTop();
   void InsMoveBottom();
+
+  // Instruction list rows: row i shows slot i of FInsBuf. Each row that is
+  // added becomes the selected row.
+  void InsRowAppend(const TInsStu& word);
+  void InsRowInsert(QTreeWidgetItem* row, const TInsStu& word);
+  void InsRowRefresh(QTreeWidgetItem* row);
+  void InsRowDelete(QTreeWidgetItem* row);
+  void InsListRebuild();  // appends a row for each of the FInsCount words
 
   // Lists.
   void NodeListDblClick();
@@ -145,6 +156,16 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   // keyboard focus (the buttons never take it).
   bool NodeListHasFocus() const;
   bool InsListHasFocus() const;
+
+  // Instruction list.
+  static TInsDlg& InsEditor();
+  bool AskNewInstruction();
+  bool ChangeProgram(const std::function<bool()>& prepare);
+  int SelectedInsRow() const;
+  void SelectInsRow(int row);
+  void RevealInsRow(int row);
+  void ShowInsWord(QTreeWidgetItem* row, int position, const TInsStu& word);
+  void RenumberInsRows(int from);
 
   static TDataMod& Store();
   template <typename T, typename Arg>

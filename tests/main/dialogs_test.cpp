@@ -7,6 +7,10 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "exception.h"
 #include "insdlg.h"
@@ -352,6 +356,238 @@ TEST_F(InsDlgTest, AddressEntryWorksAsInTheNodeEditor) {
 TEST_F(InsDlgTest, OkAndCancelGiveTheirResults) {
   EXPECT_EQ(ExecPressing(Dialog, Dialog.OkBtn), QDialog::Accepted);
   EXPECT_EQ(ExecPressing(Dialog, Dialog.CancelBtn), QDialog::Rejected);
+}
+
+TInsStu Word(std::uint32_t bits) { return TInsStu{bits}; }
+
+struct TTypeViewCase {
+  const char* Item;
+  bool AddrPanel;
+  const char* Page;  // nullptr: no page shown
+  int PageTop;
+};
+
+class TypeViewTest : public InsDlgTest, public testing::WithParamInterface<TTypeViewCase> {};
+
+TEST_P(TypeViewTest, ShowsThePanelAndPageOfTheType) {
+  const TTypeViewCase& c = GetParam();
+  Dialog.TypeSel->setCurrentIndex(Dialog.TypeSel->findText(QString::fromLatin1(c.Item)));
+  EXPECT_EQ(!Dialog.AddrPanel->isHidden(), c.AddrPanel);
+  EXPECT_EQ(!Dialog.InsPage->isHidden(), c.Page != nullptr);
+  if (c.Page) {
+    EXPECT_EQ(Dialog.InsPage->currentWidget()->objectName(), QString::fromLatin1(c.Page));
+    EXPECT_EQ(Dialog.InsPage->pos(), QPoint(10, c.PageTop));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, TypeViewTest,
+                         testing::Values(TTypeViewCase{"Send PWM", true, "SendPWMSheet", 144},
+                                         TTypeViewCase{"Read Pos", true, nullptr, 0},
+                                         TTypeViewCase{"Read Mea", true, nullptr, 0},
+                                         TTypeViewCase{"Send NM", true, "NMSheet", 144},
+                                         TTypeViewCase{"Delay", false, "DelaySheet", 54},
+                                         TTypeViewCase{"Set Count", false, "CountSheet", 54},
+                                         TTypeViewCase{"Goto", false, "JumpSheet", 54},
+                                         TTypeViewCase{"End", false, nullptr, 0}),
+                         [](const testing::TestParamInfo<TTypeViewCase>& info) {
+                           return QString::fromLatin1(info.param.Item).remove(QLatin1Char(' ')).toStdString();
+                         });
+
+TEST_F(InsDlgTest, OpensOnSendPWMWithTheAddressPanel) {
+  EXPECT_FALSE(Dialog.AddrPanel->isHidden());
+  EXPECT_FALSE(Dialog.InsPage->isHidden());
+  EXPECT_EQ(Dialog.InsPage->currentWidget(), Dialog.SendPWMSheet);
+  EXPECT_EQ(Dialog.InsPage->pos().y(), 144);
+}
+
+struct TRoundTripCase {
+  const char* Name;
+  std::uint32_t Loaded;
+  const char* Item;  // "" for no entry
+  std::vector<std::pair<const char*, const char*>> Shown;  // control name, text
+  std::uint32_t Stored;  // stored back into the loaded word without touching a control
+};
+
+void PrintTo(const TRoundTripCase& c, std::ostream* os) { *os << c.Name; }
+
+class InsRoundTripTest : public InsDlgTest, public testing::WithParamInterface<TRoundTripCase> {};
+
+TEST_P(InsRoundTripTest, ShowsTheWordAndStoresItBack) {
+  const TRoundTripCase& c = GetParam();
+  Dialog.LoadInst(Word(c.Loaded));
+  EXPECT_EQ(Dialog.windowTitle(), QStringLiteral("Edit inst"));
+  EXPECT_EQ(Dialog.TypeSel->currentText(), QString::fromLatin1(c.Item));
+  for (const auto& [name, text] : c.Shown) {
+    QWidget* control = Dialog.findChild<QWidget*>(QString::fromLatin1(name));
+    ASSERT_NE(control, nullptr) << name;
+    const auto* edit = qobject_cast<QLineEdit*>(control);
+    const QString shown = edit ? edit->text() : qobject_cast<QComboBox*>(control)->currentText();
+    EXPECT_EQ(shown, QString::fromLatin1(text)) << name;
+  }
+  TInsStu word = Word(c.Loaded);
+  Dialog.StoreInst(word);
+  EXPECT_EQ(word.Word, c.Stored) << std::hex << word.Word;
+  EXPECT_TRUE(Errors.Texts().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, InsRoundTripTest,
+    testing::Values(
+        // -375 tenths: the fraction is dropped on loading.
+        TRoundTripCase{"SendPWMDropsTheFraction", 0xFE89'0A11u, "Send PWM",
+                       {{"PWMEdit", "-37"}, {"AddrHexEdit", "0A"}, {"ChannelSel", "CAN"}}, 0xFE8E'0A11u},
+        TRoundTripCase{"SendPWMBeyondTheRange", 0x07D0'0521u, "Send PWM", {{"PWMEdit", "100"}, {"ChannelSel", "RS485"}},
+                       0x03E8'0521u},
+        TRoundTripCase{"SendPWMAddressAboveTheRange", 0x0000'FF01u, "Send PWM",
+                       {{"AddrHexEdit", "64"}, {"ChannelSel", "CAN+485"}}, 0x0000'6401u},
+        TRoundTripCase{"ReadPos", 0x1234'7F22u, "Read Pos", {{"AddrHexEdit", "64"}, {"ChannelSel", "RS485"}},
+                       0x1234'6422u},
+        TRoundTripCase{"ReadMea", 0x0000'0313u, "Read Mea", {{"AddrHexEdit", "03"}}, 0x0000'0313u},
+        TRoundTripCase{"SendNM", 0x0001'0317u, "Send NM",
+                       {{"NMEdit", "01 00"}, {"AddrHexEdit", "03"}, {"ChannelSel", "CAN"}}, 0x0001'0317u},
+        TRoundTripCase{"DelayWithTopBit", 0xEA60'0008u, "Delay", {{"DelayEdit", "60000"}}, 0xEA60'0008u},
+        TRoundTripCase{"DelayAboveTheRange", 0xFFFF'0008u, "Delay", {{"DelayEdit", "60000"}}, 0xEA60'0008u},
+        TRoundTripCase{"SetCount", 0x0064'00F9u, "Set Count", {{"CounterSel1", "16"}, {"CountEdit", "100"}},
+                       0x0064'00F9u},
+        TRoundTripCase{"GotoFirstRow", 0x0000'002Eu, "Goto", {{"CounterSel2", "3"}, {"IndexEdit", "1"}},
+                       0x0000'002Eu},
+        TRoundTripCase{"GotoLastRow", 0xABCD'FF0Eu, "Goto", {{"IndexEdit", "256"}}, 0xABCD'FF0Eu},
+        TRoundTripCase{"End", 0x1234'562Fu, "End", {}, 0x1234'562Fu},
+        TRoundTripCase{"CodeFour", 0x012C'0514u, "", {}, 0x012C'0514u},
+        TRoundTripCase{"CodeZero", 0u, "", {}, 0u},
+        // A bus code the list does not name shows no bus and is kept.
+        TRoundTripCase{"UnnamedBus", 0x0064'2251u, "Send PWM", {{"ChannelSel", ""}, {"PWMEdit", "10"}}, 0x0064'2251u}),
+    [](const testing::TestParamInfo<TRoundTripCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(InsDlgTest, ANameLessCodeHidesPanelAndPages) {
+  Dialog.LoadInst(Word(0x0000'0514u));
+  EXPECT_EQ(Dialog.TypeSel->currentIndex(), -1);
+  EXPECT_TRUE(Dialog.AddrPanel->isHidden());
+  EXPECT_TRUE(Dialog.InsPage->isHidden());
+}
+
+struct TStoreCase {
+  const char* Name;
+  std::function<void(TInsDlg&)> Set;
+  std::uint32_t Stored;  // from 0xA5A5A5A0, whose bits show which fields were written
+};
+
+void PrintTo(const TStoreCase& c, std::ostream* os) { *os << c.Name; }
+
+class InsStoreTest : public InsDlgTest, public testing::WithParamInterface<TStoreCase> {};
+
+TEST_P(InsStoreTest, WritesOnlyTheFieldsOfTheType) {
+  GetParam().Set(Dialog);
+  TInsStu word = Word(0xA5A5'A5A0u);
+  Dialog.StoreInst(word);
+  EXPECT_EQ(word.Word, GetParam().Stored) << std::hex << word.Word;
+}
+
+void Choose(TInsDlg& d, const char* item) { d.TypeSel->setCurrentIndex(d.TypeSel->findText(QString::fromLatin1(item))); }
+
+void SetAddress(TInsDlg& d, int bus, int addr) {
+  d.ChannelSel->setCurrentIndex(bus);
+  d.AddrUpDown->SetPosition(addr);
+}
+
+void TypeCommand(TInsDlg& d, const char* text) {
+  Choose(d, "Send NM");
+  d.NMEdit->lineEdit()->clear();
+  QTest::keyClicks(d.NMEdit->lineEdit(), QString::fromLatin1(text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, InsStoreTest,
+    testing::Values(
+        TStoreCase{"SendPWM",
+                   [](TInsDlg& d) {
+                     Choose(d, "Send PWM");
+                     SetAddress(d, 2, 0x3C);
+                     d.PWMUpDown->SetPosition(-37);
+                   },
+                   0xFE8E'3C21u},
+        TStoreCase{"ReadPos", [](TInsDlg& d) { Choose(d, "Read Pos"); SetAddress(d, 0, 1); }, 0xA5A5'0102u},
+        TStoreCase{"ReadMea", [](TInsDlg& d) { Choose(d, "Read Mea"); SetAddress(d, 1, 100); }, 0xA5A5'6413u},
+        TStoreCase{"SendNMTwoNumbers", [](TInsDlg& d) { TypeCommand(d, "1 2"); }, 0x0201'0017u},
+        TStoreCase{"SendNMRunTogether", [](TInsDlg& d) { TypeCommand(d, "ABC"); }, 0x0CAB'0017u},
+        TStoreCase{"SendNMThirdIgnored", [](TInsDlg& d) { TypeCommand(d, "01 00 FF"); }, 0x0001'0017u},
+        TStoreCase{"SendNMOneByte", [](TInsDlg& d) { TypeCommand(d, "7"); }, 0xA507'0017u},
+        TStoreCase{"SendNMNoNumber", [](TInsDlg& d) { TypeCommand(d, "1G"); }, 0xA5A5'0017u},
+        TStoreCase{"SendNMEmpty", [](TInsDlg& d) { TypeCommand(d, ""); }, 0xA5A5'0017u},
+        TStoreCase{"Delay",
+                   [](TInsDlg& d) {
+                     Choose(d, "Delay");
+                     d.DelayUpDown->SetPosition(60000);
+                   },
+                   0xEA60'A5A8u},
+        TStoreCase{"SetCount",
+                   [](TInsDlg& d) {
+                     Choose(d, "Set Count");
+                     d.CounterSel1->setCurrentIndex(15);
+                     d.CountUpDown->SetPosition(7);
+                   },
+                   0x0007'A5F9u},
+        TStoreCase{"GotoFirst",
+                   [](TInsDlg& d) {
+                     Choose(d, "Goto");
+                     d.CounterSel2->setCurrentIndex(0);
+                     d.IndexUpDown->SetPosition(1);
+                   },
+                   0xA5A5'000Eu},
+        TStoreCase{"GotoLast",
+                   [](TInsDlg& d) {
+                     Choose(d, "Goto");
+                     d.CounterSel2->setCurrentIndex(4);
+                     d.IndexUpDown->SetPosition(256);
+                   },
+                   0xA5A5'FF4Eu},
+        TStoreCase{"End", [](TInsDlg& d) { Choose(d, "End"); }, 0xA5A5'A5AFu},
+        TStoreCase{"NoType", [](TInsDlg& d) { d.TypeSel->setCurrentIndex(-1); }, 0xA5A5'A5A0u}),
+    [](const testing::TestParamInfo<TStoreCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(InsDlgTest, TypedSpinTextIsStored) {
+  Choose(Dialog, "Send PWM");
+  Dialog.PWMEdit->setText(QStringLiteral("-100"));
+  Dialog.AddrHexEdit->setText(QStringLiteral("1f"));
+  TInsStu word;
+  Dialog.StoreInst(word);
+  EXPECT_EQ(word.SignedValue(), -1000);
+  EXPECT_EQ(word.Addr_InsIndex(), 0x1Fu);
+  Dialog.PWMEdit->setText(QStringLiteral("101"));  // outside the range: the last valid value stands
+  Dialog.StoreInst(word);
+  EXPECT_EQ(word.SignedValue(), -1000);
+}
+
+TEST_F(InsDlgTest, AddAfterEditOfAGotoOpensOnTheSameGoto) {
+  Dialog.LoadInst(Word(0x0000'0C3Eu));  // counter 4, target row 13
+  Dialog.PrepareAdd();
+  EXPECT_EQ(Dialog.windowTitle(), QStringLiteral("Add inst"));
+  EXPECT_EQ(Dialog.TypeSel->currentText(), QStringLiteral("Goto"));
+  EXPECT_EQ(Dialog.InsPage->currentWidget(), Dialog.JumpSheet);
+  EXPECT_FALSE(Dialog.InsPage->isHidden());
+  EXPECT_EQ(Dialog.CounterSel2->currentText(), QStringLiteral("4"));
+  EXPECT_EQ(Dialog.IndexEdit->text(), QStringLiteral("13"));
+  TInsStu fresh;
+  Dialog.StoreInst(fresh);
+  EXPECT_EQ(fresh.Word, 0x0000'0C3Eu);
+}
+
+TEST_F(InsDlgTest, LoadingShowsTheAddressEvenWhenTheSpinHeldIt) {
+  Dialog.AddrHexEdit->setText(QStringLiteral("fff"));
+  ASSERT_EQ(Dialog.AddrUpDown->Position(), 100);
+  Dialog.LoadInst(Word(0x0000'6412u));
+  EXPECT_EQ(Dialog.AddrHexEdit->text(), QStringLiteral("64"));
+}
+
+TEST_F(InsDlgTest, ShowingTheDialogKeepsThePlacementOfTheType) {
+  Dialog.LoadInst(Word(0x0000'0008u));
+  QTimer::singleShot(0, &Dialog, [this] {
+    EXPECT_FALSE(Dialog.AddrPanel->isVisible());
+    EXPECT_TRUE(Dialog.DelayEdit->isVisible());
+    EXPECT_EQ(Dialog.InsPage->y(), 54);
+    Dialog.reject();
+  });
+  Dialog.exec();
 }
 
 TEST(MakeDlg, HasItsControlsAndResults) {

@@ -16,6 +16,7 @@
 #include <QWidgetAction>
 #include <qcustomplot.h>
 
+#include "gridlines.h"
 #include "programfixture.h"
 #include "shape.h"
 
@@ -26,12 +27,6 @@ class MainFormTest : public TProgramFixture {
   void SetUp() override {
     MakeDatabase();
     CreateProgram();
-  }
-
-  void ShowActive() {
-    MainForm->show();
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
   }
 };
 
@@ -191,6 +186,7 @@ TEST_F(MainFormTest, InstructionListHasSixColumnsWithHiddenHeader) {
     EXPECT_EQ(list->header()->sectionSize(i), widths[i]);
   }
   EXPECT_TRUE(list->isHeaderHidden());
+  EXPECT_NE(qobject_cast<TGridLineDelegate*>(list->itemDelegate()), nullptr) << "grid lines";
   EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_FALSE(list->rootIsDecorated());

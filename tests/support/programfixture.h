@@ -14,6 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -87,6 +91,74 @@ class TProgramFixture : public testing::Test {
 
   QVariant ConfigColumn(const QString& column) const {
     return SqlValue(QStringLiteral("SELECT %1 AS V FROM ConfigTable").arg(column));
+  }
+
+  // Makes InsTable hold the words as rows 0 to n-1, in one transaction.
+  void PutProgram(const std::vector<std::uint32_t>& words) const {
+    TSqlFile file(Cwd.File(DatabaseFile()));
+    file.Exec(QStringLiteral("BEGIN"));
+    file.Exec(QStringLiteral("DELETE FROM InsTable"));
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      const std::uint32_t w = words[i];
+      file.Exec(QStringLiteral("INSERT INTO InsTable([Index], InsType, Channel_CountIndex, Addr_InsIndex, "
+                               "PWM_Delay_Count) VALUES(%1, %2, %3, %4, %5)")
+                    .arg(i)
+                    .arg(w & 0xF)
+                    .arg((w >> 4) & 0xF)
+                    .arg((w >> 8) & 0xFF)
+                    .arg(static_cast<std::int16_t>(w >> 16)));
+    }
+    file.Exec(QStringLiteral("COMMIT"));
+  }
+
+  // The words InsTable holds, in Index order.
+  std::vector<std::uint32_t> StoredProgram() const {
+    const QStringList columns = {"InsType", "Channel_CountIndex", "Addr_InsIndex", "PWM_Delay_Count"};
+    std::vector<std::uint32_t> words;
+    for (const QVariantList& row :
+         TSqlFile(Cwd.File(DatabaseFile())).Rows(QStringLiteral("SELECT * FROM InsTable ORDER BY [Index]"), columns)) {
+      words.push_back((row[0].toUInt() & 0xF) | (row[1].toUInt() & 0xF) << 4 | (row[2].toUInt() & 0xFF) << 8 |
+                      std::uint32_t(static_cast<std::uint16_t>(row[3].toInt())) << 16);
+    }
+    return words;
+  }
+
+  // The words 0 to FInsCount-1 of the program in memory.
+  static std::vector<std::uint32_t> ProgramInMemory() {
+    std::vector<std::uint32_t> words;
+    for (std::int32_t i = 0; i < MainForm->FInsCount; ++i) words.push_back(MainForm->FInsBuf[i].Word);
+    return words;
+  }
+
+  // Runs `action`; when it opens the instruction editor, `fill` sets the
+  // editor's controls and Ok (or Cancel) closes it. Returns whether the
+  // editor was shown.
+  static bool AnswerInsDlg(const std::function<void()>& action, const std::function<void(TInsDlg&)>& fill,
+                           bool ok = true) {
+    bool shown = false;
+    QTimer answer;  // goes with this call, also when the action raises
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      if (!InsDlg->isVisible()) return;
+      shown = true;
+      fill(*InsDlg);
+      (ok ? InsDlg->OkBtn : InsDlg->CancelBtn)->click();
+    });
+    answer.start(0);
+    action();
+    // The windowing system gives the focus back to the main window when the
+    // editor closes; the offscreen platform needs to be told.
+    if (shown && MainForm->isVisible()) {
+      MainForm->activateWindow();
+      WaitUntil([] { return QApplication::activeWindow() == MainForm; }, 5000);
+    }
+    return shown;
+  }
+
+  void ShowActive() const {
+    MainForm->show();
+    MainForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
   }
 
   QByteArray FileDigest() const {
