@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <algorithm>
 
 #include "data.h"
@@ -15,24 +14,6 @@
 
 namespace {
 
-struct TRun {
-  int ExitCode = -1;
-  QString Out;
-  QString Err;
-};
-
-TRun RunTool(const QStringList& args, const QString& workingDir) {
-  QProcess process;
-  process.setWorkingDirectory(workingDir);
-  process.start(qEnvironmentVariable("KORVANE_DB"), args);
-  TRun run;
-  if (!process.waitForFinished(60000)) return run;
-  run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
-  run.Err = QString::fromLocal8Bit(process.readAllStandardError());
-  return run;
-}
-
 QByteArray Contents(const QString& fileName) {
   QFile file(fileName);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -42,18 +23,20 @@ class KorvaneDbTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(qEnvironmentVariable("KORVANE_DB").isEmpty()) << "KORVANE_DB is not set"; }
 
-  TRun Run(const QStringList& args) { return RunTool(args, Cwd.Path()); }
+  TProcessRun Run(const QStringList& args) {
+    return RunProcess(qEnvironmentVariable("KORVANE_DB"), args, Cwd.Path());
+  }
 
   TTempCwd Cwd;
 };
 
 TEST_F(KorvaneDbTest, InitMakesAFileTheProgramOpensWithItsDefaults) {
-  const TRun init = Run({"init"});
+  const TProcessRun init = Run({"init"});
   EXPECT_EQ(init.ExitCode, 0) << init.Err.toStdString();
   EXPECT_EQ(init.Out, "Korvane.mdb: created\n");
   ASSERT_TRUE(QFileInfo::exists(Cwd.File("Korvane.mdb")));
 
-  const TRun check = Run({"check"});
+  const TProcessRun check = Run({"check"});
   EXPECT_EQ(check.ExitCode, 0) << check.Err.toStdString();
   EXPECT_EQ(check.Out, "Korvane.mdb: ok\n");
 
@@ -85,7 +68,7 @@ TEST_F(KorvaneDbTest, InitRefusesToOverwriteAnExistingFile) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(existing);
     file.close();
-    const TRun run = Run({"init", name});
+    const TProcessRun run = Run({"init", name});
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Err, QStringLiteral("korvane-db: %1 already exists; it is not overwritten\n").arg(name));
     EXPECT_EQ(Contents(name), existing);
@@ -93,7 +76,7 @@ TEST_F(KorvaneDbTest, InitRefusesToOverwriteAnExistingFile) {
 }
 
 TEST_F(KorvaneDbTest, InitIntoAMissingDirectoryFailsCleanly) {
-  const TRun run = Run({"init", "no/such/dir/Korvane.mdb"});
+  const TProcessRun run = Run({"init", "no/such/dir/Korvane.mdb"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_TRUE(run.Err.startsWith("korvane-db: cannot create no/such/dir/Korvane.mdb: ")) << run.Err.toStdString();
 }
@@ -106,7 +89,7 @@ TEST_F(KorvaneDbTest, CheckListsEveryMissingTableAndColumn) {
     sql.Exec("ALTER TABLE NodeTable DROP COLUMN Interv");
     sql.Exec("DROP TABLE InsTable");
   }
-  const TRun run = Run({"check", "Korvane.mdb"});
+  const TProcessRun run = Run({"check", "Korvane.mdb"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Out, "");
   EXPECT_EQ(run.Err,
@@ -118,7 +101,7 @@ TEST_F(KorvaneDbTest, CheckListsEveryMissingTableAndColumn) {
 TEST_F(KorvaneDbTest, CheckNeedsExactlyOneConfigurationRow) {
   CreateDatabaseFile("Korvane.mdb");
   TSqlFile("Korvane.mdb").Exec("DELETE FROM ConfigTable");
-  const TRun run = Run({"check"});
+  const TProcessRun run = Run({"check"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Err, "korvane-db: Korvane.mdb: ConfigTable holds 0 rows; the program needs exactly one\n");
 }
@@ -138,7 +121,7 @@ TEST_F(KorvaneDbTest, CheckReportsFilesThatCannotBeUsed) {
       {".", "korvane-db: .: not a file\n"},
   };
   for (const TCase& c : cases) {
-    const TRun run = Run({"check", c.File});
+    const TProcessRun run = Run({"check", c.File});
     EXPECT_EQ(run.ExitCode, 1) << c.File;
     EXPECT_EQ(run.Err, c.Err);
   }
@@ -146,7 +129,7 @@ TEST_F(KorvaneDbTest, CheckReportsFilesThatCannotBeUsed) {
 }
 
 TEST_F(KorvaneDbTest, DemoAddsFourNodesAndTheirSwingProgram) {
-  const TRun init = Run({"init", "--demo", "demo.mdb"});
+  const TProcessRun init = Run({"init", "--demo", "demo.mdb"});
   ASSERT_EQ(init.ExitCode, 0) << init.Err.toStdString();
   EXPECT_EQ(init.Out, "demo.mdb: created\n");
   EXPECT_EQ(Run({"check", "demo.mdb"}).ExitCode, 0);
@@ -175,7 +158,7 @@ TEST_F(KorvaneDbTest, DemoAddsFourNodesAndTheirSwingProgram) {
 }
 
 TEST_F(KorvaneDbTest, HelpAndWrongUse) {
-  const TRun help = Run({"--help"});
+  const TProcessRun help = Run({"--help"});
   EXPECT_EQ(help.ExitCode, 0);
   EXPECT_TRUE(help.Out.startsWith("Usage: korvane-db init [--demo] [FILE]\n"));
   struct TCase {
@@ -188,7 +171,7 @@ TEST_F(KorvaneDbTest, HelpAndWrongUse) {
       {{"init", "a.mdb", "b.mdb"}, "korvane-db: too many arguments"},
   };
   for (const TCase& c : cases) {
-    const TRun run = Run(c.Args);
+    const TProcessRun run = Run(c.Args);
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_EQ(run.Err.section('\n', 0, 0), c.FirstLine);
     EXPECT_TRUE(run.Err.contains("Usage: korvane-db"));

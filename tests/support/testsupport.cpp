@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <fcntl.h>
 #include <poll.h>
@@ -90,6 +91,20 @@ void TPtyPair::CloseMaster() {
 
 void TPtyPair::HoldSlaveOpen() {
   if (FHeldSlave < 0) FHeldSlave = ::open(FSlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+}
+
+TProcessRun RunProcess(const QString& program, const QStringList& args, const QString& workingDir,
+                       const QProcessEnvironment& environment) {
+  QProcess process;
+  process.setWorkingDirectory(workingDir);
+  process.setProcessEnvironment(environment);
+  process.start(program, args);
+  TProcessRun run;
+  if (!process.waitForFinished(120000)) return run;
+  run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  run.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
+  run.Err = QString::fromLocal8Bit(process.readAllStandardError());
+  return run;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {

@@ -1,8 +1,10 @@
 // Helpers shared by the tests: a temporary working directory, a recorder for
 // the error boxes, pseudo-terminal pairs that play the board's side of the
-// serial line, and waiting for a condition while Qt events are delivered.
+// serial line, running a program to its end, and waiting for a condition
+// while Qt events are delivered.
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -68,6 +70,17 @@ class TPtyPair {
   int FHeldSlave = -1;
   std::string FSlavePath;
 };
+
+// What a program run to its end left: its exit code (-1 when it crashed or
+// did not end within two minutes) and what it wrote.
+struct TProcessRun {
+  int ExitCode = -1;
+  QString Out;
+  QString Err;
+};
+
+TProcessRun RunProcess(const QString& program, const QStringList& args, const QString& workingDir,
+                       const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 // Processes Qt events until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
