@@ -139,6 +139,10 @@ class PackageTest : public ::testing::Test {
   // program still runs, and stops it.
   void ExpectProgramStartedIn(const QString& workDir, const QProcessEnvironment& env) {
     QDir().mkpath(env.value("HOME"));
+    // A new database names COM1; without a link of its own the program would
+    // open this machine's /dev/ttyS0, which may be its serial console.
+    QDir().mkpath(workDir + "/dosdevices");
+    QFile::link("/nonexistent/serial-port", workDir + "/dosdevices/com1");
     QProcess process;
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(Scratch.path());
