@@ -81,21 +81,25 @@ TNodeStu LoadedNode(int index, const TNodeAnswer& answer) {
   return node;
 }
 
-TLoadResult RunLoad(const TTransactFn& transact, TLoadSink& sink, const TProgressFn& progress) {
+TLoadOutcome RunLoad(const TTransactFn& transact, TLoadSink& sink, const TProgressFn& progress) {
+  TLoadOutcome outcome;
   // The total is known once the board has told its counts.
   TProgressCounter counter(progress, 3);
   TPayloadStu answer;
-  if (!Ask(transact, counter, MakeRequest(CmdLoadBegin), answer)) return TLoadResult::Stopped;
-  if (!Ask(transact, counter, MakeRequest(CmdGetCounts), answer)) return TLoadResult::Stopped;
-  const TCounts counts = ReadCounts(answer);
-  if (counts.Words > MaxInsCount) return TLoadResult::TooManyWords;
+  if (!Ask(transact, counter, MakeRequest(CmdLoadBegin), answer)) return outcome;
+  if (!Ask(transact, counter, MakeRequest(CmdGetCounts), answer)) return outcome;
+  const TCounts counts = outcome.Counts = ReadCounts(answer);
+  if (counts.Words > MaxInsCount) {
+    outcome.Result = TLoadResult::TooManyWords;
+    return outcome;
+  }
   counter.SetTotal(3 + counts.Nodes + counts.Words);
 
-  if (!Ask(transact, counter, MakeRequest(CmdGetBusConfig), answer)) return TLoadResult::Stopped;
+  if (!Ask(transact, counter, MakeRequest(CmdGetBusConfig), answer)) return outcome;
   sink.BusConfigRead(ReadBusConfig(answer));
 
   for (int i = 0; i < counts.Nodes; ++i) {
-    if (!Ask(transact, counter, MakeGetNode(i), answer)) return TLoadResult::Stopped;
+    if (!Ask(transact, counter, MakeGetNode(i), answer)) return outcome;
     sink.NodeRead(LoadedNode(i, ReadNodeAnswer(answer)));
   }
 
@@ -103,11 +107,12 @@ TLoadResult RunLoad(const TTransactFn& transact, TLoadSink& sink, const TProgres
   std::vector<TInsStu> words;
   words.reserve(static_cast<std::size_t>(counts.Words));
   for (int i = 0; i < counts.Words; ++i) {
-    if (!Ask(transact, counter, MakeGetInst(i), answer)) return TLoadResult::Stopped;
+    if (!Ask(transact, counter, MakeGetInst(i), answer)) return outcome;
     words.push_back(TInsStu{ReadInstAnswer(answer)});
   }
   sink.ProgramRead(words);
-  return TLoadResult::Complete;
+  outcome.Result = TLoadResult::Complete;
+  return outcome;
 }
 
 QString TooManyWordsText(int words) {

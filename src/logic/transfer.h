@@ -58,11 +58,16 @@ enum class TLoadResult {
   TooManyWords,  // the board holds more words than the program can take; nothing was handed over
 };
 
+struct TLoadOutcome {
+  TLoadResult Result = TLoadResult::Stopped;
+  TCounts Counts;  // what the board said it holds, once it has said it
+};
+
 // The node record Load makes of the board's node `index`.
 TNodeStu LoadedNode(int index, const TNodeAnswer& answer);
 
 // Reads the bus settings, the nodes and the program from the board.
-TLoadResult RunLoad(const TTransactFn& transact, TLoadSink& sink, const TProgressFn& progress = {});
+TLoadOutcome RunLoad(const TTransactFn& transact, TLoadSink& sink, const TProgressFn& progress = {});
 
 // The status text for a board whose program does not fit.
 QString TooManyWordsText(int words);

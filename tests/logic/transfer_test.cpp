@@ -122,7 +122,10 @@ TEST(LoadTest, ThreeNodesAndTenWordsTakeSixteenTransactions) {
   TBoardLine line(BoardWith(3, 10));
   TRecordingSink sink;
   int lastDone = 0, lastTotal = 0;
-  EXPECT_EQ(RunLoad(line.Transact(), sink, [&](int d, int t) { lastDone = d, lastTotal = t; }), TLoadResult::Complete);
+  const TLoadOutcome outcome = RunLoad(line.Transact(), sink, [&](int d, int t) { lastDone = d, lastTotal = t; });
+  EXPECT_EQ(outcome.Result, TLoadResult::Complete);
+  EXPECT_EQ(outcome.Counts.Nodes, 3);
+  EXPECT_EQ(outcome.Counts.Words, 10);
   EXPECT_EQ(line.Sent.size(), 16u);
   EXPECT_EQ(std::make_pair(lastDone, lastTotal), std::make_pair(16, 16));
   ASSERT_EQ(sink.Configs.size(), 1u);
@@ -142,7 +145,7 @@ TEST(LoadTest, ThreeNodesAndTenWordsTakeSixteenTransactions) {
 TEST(LoadTest, AnEmptyBoardGivesAnEmptyProgram) {
   TBoardLine line;
   TRecordingSink sink;
-  EXPECT_EQ(RunLoad(line.Transact(), sink), TLoadResult::Complete);
+  EXPECT_EQ(RunLoad(line.Transact(), sink).Result, TLoadResult::Complete);
   EXPECT_TRUE(sink.Nodes.empty());
   ASSERT_EQ(sink.Programs.size(), 1u);
   EXPECT_TRUE(sink.Programs[0].empty());
@@ -159,7 +162,7 @@ TEST(LoadTest, AStopHandsOverOnlyWhatCameBeforeIt) {
     TBoardLine line(BoardWith(3, 10));
     line.AnswerCount = c.Answered;
     TRecordingSink sink;
-    EXPECT_EQ(RunLoad(line.Transact(), sink), TLoadResult::Stopped) << c.Answered;
+    EXPECT_EQ(RunLoad(line.Transact(), sink).Result, TLoadResult::Stopped) << c.Answered;
     EXPECT_EQ(sink.Configs.size(), c.Configs) << c.Answered;
     EXPECT_EQ(sink.Nodes.size(), c.Nodes) << c.Answered;
     EXPECT_EQ(sink.Programs.size(), c.Programs) << c.Answered << ": a partial program is never handed over";
@@ -178,7 +181,9 @@ TEST(LoadTest, ABoardWithMoreWordsThanFitIsRefusedBeforeAnythingIsRead) {
     return true;
   };
   TRecordingSink sink;
-  EXPECT_EQ(RunLoad(board, sink), TLoadResult::TooManyWords);
+  const TLoadOutcome outcome = RunLoad(board, sink);
+  EXPECT_EQ(outcome.Result, TLoadResult::TooManyWords);
+  EXPECT_EQ(outcome.Counts.Words, 300);
   EXPECT_EQ(sent, (std::vector<int>{CmdLoadBegin, CmdGetCounts}));
   EXPECT_TRUE(sink.Configs.empty());
   EXPECT_TRUE(sink.Nodes.empty());
@@ -188,7 +193,7 @@ TEST(LoadTest, ABoardWithMoreWordsThanFitIsRefusedBeforeAnythingIsRead) {
 TEST(LoadTest, ExactlyTheMostWordsThatFitAreLoaded) {
   TBoardLine line(BoardWith(0, 256));
   TRecordingSink sink;
-  EXPECT_EQ(RunLoad(line.Transact(), sink), TLoadResult::Complete);
+  EXPECT_EQ(RunLoad(line.Transact(), sink).Result, TLoadResult::Complete);
   ASSERT_EQ(sink.Programs.size(), 1u);
   EXPECT_EQ(sink.Programs[0].size(), 256u);
 }
