@@ -17,6 +17,7 @@
 #include "errordisplay.h"
 #include "icons.h"
 #include "pixelfont.h"
+#include "timebase.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -46,6 +47,7 @@ constexpr int NodeListWidth = 260;
 constexpr int RWPanelWidth = 200;
 constexpr int TempChartHeight = 250;
 constexpr int RunTimerInterval = 300;
+constexpr int FirstTickedNodes = 5;
 constexpr int LegendColumns = 4;
 const QColor SplitterColor(0xC0, 0xDC, 0xC0);
 // About as many time labels as fit the chart's designed width.
@@ -133,10 +135,12 @@ void PlaceLegendOnTop(QCustomPlot* chart, int stripHeight) {
 void SetupChart(QCustomPlot* chart, const QString& leftTitle, int timeTicks) {
   QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
   ticker->setDateTimeFormat(QStringLiteral("h:mm:ss"));
+  // The keys are local wall-clock seconds, so the labels read them as UTC.
+  ticker->setDateTimeSpec(Qt::UTC);
   ticker->setTickCount(timeTicks);
   chart->xAxis->setTicker(ticker);
   // Until the first report, the time axis shows the last 30 seconds.
-  const double now = DateTimeToUnixSeconds(Now());
+  const double now = WallClockSeconds(Now());
   chart->xAxis->setRange(now - 30, now + 1);
   chart->xAxis2->setVisible(false);
   chart->yAxis2->setVisible(false);
@@ -217,6 +221,7 @@ void TMainForm::SetupCharts() {
   PlaceLegendOnTop(CurrChart, 0);
   PlaceLegendOnTop(TempChart, 0);
   ViewPanel->raise();
+  connect(CurrChart, &QCustomPlot::beforeReplot, this, &TMainForm::SpanCurrentChart);
 }
 
 void TMainForm::SetupSettings() {
@@ -267,6 +272,8 @@ void TMainForm::FormCreate() {
   FTimeBase = Now();
   ClearNodesAndSeries();
   if (Store().ReadConfig(FConfig)) ShowConfig();
+  Store().ReadNodes([this](TNodeStu* node) { NodeRowAdd(std::unique_ptr<TNodeStu>(node)); });
+  CheckFirstNodes(FirstTickedNodes);
 
   OpenPortOrClearSelection(FConfig.COMPort);
   UpdateControls();
@@ -312,21 +319,7 @@ void TMainForm::RestartTimeBase(std::uint16_t tick) {
   FTimeBase = Now();
 }
 
-void TMainForm::AdvanceTimeBase(std::uint16_t) {}
-
-void TMainForm::HandleReport(const TPayloadStu&) {}
-
-void TMainForm::ApplyViewFlags(int) {}
-
 void TMainForm::MakeBtnClick() {}
-
-void TMainForm::NodeAdd() {}
-
-void TMainForm::NodeEdit() {}
-
-void TMainForm::NodeDelete() {}
-
-void TMainForm::NodeClear() {}
 
 void TMainForm::InsAdd() {}
 
@@ -346,14 +339,6 @@ void TMainForm::InsMoveTop() {}
 
 void TMainForm::InsMoveBottom() {}
 
-void TMainForm::NodeListItemChecked(QTreeWidgetItem*) {}
-
 void TMainForm::LoadBtnClick() {}
 
 void TMainForm::ProgramBtnClick() {}
-
-void TMainForm::StartBtnClick() {}
-
-void TMainForm::StopBtnClick() {}
-
-void TMainForm::RunTimerTimer() {}
