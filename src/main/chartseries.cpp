@@ -73,3 +73,18 @@ QColor NextSeriesColour(const QCustomPlot& chart) {
 }
 
 TChartSeries* SeriesAt(const QCustomPlot& chart, int index) { return dynamic_cast<TChartSeries*>(chart.graph(index)); }
+
+void FitLegendColumns(QCustomPlot& chart) {
+  QCPLegend* legend = chart.legend;
+  int widest = 0;
+  for (int i = 0; i < legend->elementCount(); ++i) {
+    if (const QCPLayoutElement* entry = legend->elementAt(i)) widest = std::max(widest, entry->minimumOuterSizeHint().width());
+  }
+  if (widest == 0) return;
+  const QMargins margins = legend->margins();
+  const int room = chart.width() - margins.left() - margins.right() + legend->columnSpacing();
+  const int columns = std::max(1, room / (widest + legend->columnSpacing()));
+  if (columns == legend->wrap()) return;
+  legend->setWrap(columns);
+  legend->setFillOrder(legend->fillOrder(), true);
+}

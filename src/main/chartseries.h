@@ -40,3 +40,8 @@ QColor NextSeriesColour(const QCustomPlot& chart);
 
 // The series of a chart by position; null for a graph of any other kind.
 TChartSeries* SeriesAt(const QCustomPlot& chart, int index);
+
+// Gives the legend as many columns as entries of the widest one fit into
+// the chart's width (one at least), so that no title is cut short however
+// narrow the chart or long the node names.
+void FitLegendColumns(QCustomPlot& chart);

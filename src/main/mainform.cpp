@@ -12,6 +12,7 @@
 #include <qcustomplot.h>
 #include <utility>
 
+#include "chartseries.h"
 #include "comm.h"
 #include "data.h"
 #include "errordisplay.h"
@@ -48,7 +49,6 @@ constexpr int RWPanelWidth = 200;
 constexpr int TempChartHeight = 250;
 constexpr int RunTimerInterval = 300;
 constexpr int FirstTickedNodes = 5;
-constexpr int LegendColumns = 4;
 const QColor SplitterColor(0xC0, 0xDC, 0xC0);
 // About as many time labels as fit the chart's designed width.
 constexpr int WideChartTimeTicks = 4;
@@ -125,7 +125,6 @@ void PlaceLegendOnTop(QCustomPlot* chart, int stripHeight) {
     chart->plotLayout()->addElement(0, 0, strip);
   }
   chart->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-  chart->legend->setWrap(LegendColumns);
   chart->legend->setBorderPen(Qt::NoPen);
   chart->legend->setBrush(Qt::NoBrush);
   chart->legend->setFont(PixelFont(QStringLiteral("Tahoma"), 13));
@@ -224,6 +223,9 @@ void TMainForm::SetupCharts() {
   PlaceLegendOnTop(CurrChart, 0);
   PlaceLegendOnTop(TempChart, 0);
   ViewPanel->raise();
+  for (QCustomPlot* chart : {AngleChart, CurrChart, TempChart}) {
+    connect(chart, &QCustomPlot::beforeReplot, chart, [chart] { FitLegendColumns(*chart); });
+  }
   connect(CurrChart, &QCustomPlot::beforeReplot, this, &TMainForm::SpanCurrentChart);
 }
 

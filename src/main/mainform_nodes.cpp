@@ -1,11 +1,13 @@
 // The node list: one row per node of the node table, each owning its
 // record; adding, editing, deleting and clearing nodes through the node
 // editor and the node table, the list changing only when the table did.
+#include <QPixmap>
 #include <QTreeWidget>
 
 #include "bustext.h"
 #include "data.h"
 #include "exception.h"
+#include "icons.h"
 #include "mainform.h"
 #include "nodedlg.h"
 #include "noderow.h"
@@ -14,6 +16,14 @@
 namespace {
 
 enum TNodeColumn { NameColumn = 0, AddrColumn, BusColumn, AngleColumn, IntervColumn };
+
+// A row without a bus picture keeps the picture's room, as a list with row
+// pictures does, so that the names line up.
+QIcon NoPicture() {
+  QPixmap blank(IconSize, IconSize);
+  blank.fill(Qt::transparent);
+  return QIcon(blank);
+}
 
 }  // namespace
 
@@ -25,7 +35,8 @@ TNodeDlg& TMainForm::NodeEditor() {
 // The picture is the bus's: 0 CAN, 1 RS485; any other bus code shows none.
 void TMainForm::ShowNode(TNodeRow* row) const {
   const TNodeStu& node = *row->Node();
-  row->setIcon(NameColumn, ImageList1.value(static_cast<qsizetype>(node.Channel) - 1));
+  const qsizetype picture = static_cast<qsizetype>(node.Channel) - 1;
+  row->setIcon(NameColumn, picture >= 0 && picture < ImageList1.size() ? ImageList1.at(picture) : NoPicture());
   row->setText(NameColumn, node.NodeName);
   row->setText(AddrColumn, NodeAddrText(node.Addr));
   row->setText(BusColumn, BusText(static_cast<unsigned>(node.Channel)));

@@ -24,6 +24,12 @@ constexpr double WindowAfterSeconds = 1;
 
 bool Shows(std::int32_t viewFlag, int kind) { return (viewFlag & ViewBit(kind)) != 0; }
 
+// A span of one key or one value is widened around it: an axis needs a
+// range, and its point stays in view.
+QCPRange Widened(const QCPRange& span, double half) {
+  return span.size() > 0 ? span : QCPRange(span.lower - half, span.upper + half);
+}
+
 }  // namespace
 
 void TMainForm::AdvanceTimeBase(std::uint16_t tick) {
@@ -159,8 +165,8 @@ void TMainForm::SpanCurrentChart() {
     }
   }
   if (!any) return;
-  CurrChart->xAxis->setRange(keys);
-  CurrChart->yAxis->setRange(values);
+  CurrChart->xAxis->setRange(Widened(keys, WindowAfterSeconds));
+  CurrChart->yAxis->setRange(Widened(values, 1));
 }
 
 void TMainForm::CreateSeries(const QString& name, int bus, int kind, int addr) {

@@ -121,6 +121,35 @@ TEST_F(ReportsTest, CurrentChartSpansAllItsPoints) {
   EXPECT_NEAR(MainForm->TempChart->xAxis->range().lower, last - 30, 1e-6) << "the others show the last 30 seconds";
 }
 
+TEST_F(ReportsTest, CurrentChartKeepsASinglePointInView) {
+  Report(0x19, 1, 7, 250);
+  MainForm->CurrChart->replot();
+  const double t = KeyOfNow();
+  EXPECT_TRUE(MainForm->CurrChart->xAxis->range().contains(t));
+  EXPECT_GT(MainForm->CurrChart->xAxis->range().size(), 0);
+  EXPECT_TRUE(MainForm->CurrChart->yAxis->range().contains(2.5));
+  EXPECT_GT(MainForm->CurrChart->yAxis->range().size(), 0);
+}
+
+TEST_F(ReportsTest, LegendTitlesAreNeverCutShort) {
+  MainForm->NodeRowAdd(std::make_unique<TNodeStu>(TNodeStu{0, QStringLiteral("Shoulder"), 1, 40, 0, 0}));
+  RowOf("Shoulder")->setCheckState(0, Qt::Checked);
+  MainForm->resize(1280, 800);  // the size of a maximised window
+  MainForm->show();
+  for (QCustomPlot* chart : {MainForm->AngleChart, MainForm->CurrChart, MainForm->TempChart}) {
+    SCOPED_TRACE(chart->objectName().toStdString());
+    chart->replot();
+    for (int i = 0; i < chart->legend->elementCount(); ++i) {
+      const QCPLayoutElement* entry = chart->legend->elementAt(i);
+      if (!entry) continue;
+      EXPECT_GE(entry->outerRect().width(), entry->minimumOuterSizeHint().width());
+      EXPECT_LE(entry->outerRect().right(), chart->width());
+    }
+  }
+  EXPECT_EQ(MainForm->TempChart->legend->wrap(), 1) << "a long title takes the narrow chart's whole row";
+  EXPECT_GT(MainForm->AngleChart->legend->wrap(), 1);
+}
+
 struct TPWMCase {
   const char* Name;
   int Bus, Addr;
