@@ -155,6 +155,7 @@ TEST_F(NodeListTest, AddStoresTheNodeAndAppendsItUntickedAndSelected) {
   const auto answer = AnswerNodeEditor(Enter("Elbow", 0, "0a", 120, 300));
   ClickWithListFocus(MainForm->AddBtn);
   ASSERT_TRUE(answer->Shown());
+  EXPECT_TRUE(answer->Modal());
   EXPECT_EQ(answer->Caption(), QStringLiteral("Add node"));
   ASSERT_EQ(Rows(), 3);
   EXPECT_EQ(RowTexts(2), (QStringList{"Elbow", "0A", "CAN", "120", "300"})) << "a node added later goes to the end";
@@ -191,6 +192,7 @@ TEST_F(NodeListTest, DoubleClickEditsTheRowAndKeepsItsReportColumnsAndSeries) {
   });
   DoubleClickRow(0);
   ASSERT_TRUE(answer->Shown());
+  EXPECT_TRUE(answer->Modal());
   EXPECT_EQ(answer->Caption(), QStringLiteral("Edit node"));
   EXPECT_EQ(seen.NodeName, QStringLiteral("C5"));
   EXPECT_EQ(seen.Addr, 5);

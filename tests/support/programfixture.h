@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
@@ -58,6 +59,8 @@ class TDialogAnswer : public QObject {
   }
 
   bool Shown() const { return FShown; }
+  // Whether it was the application's modal window while shown.
+  bool Modal() const { return FModal; }
   // The caption the dialog had when it was shown.
   const QString& Caption() const { return FCaption; }
 
@@ -67,6 +70,7 @@ class TDialogAnswer : public QObject {
       FShown = true;
       FCaption = FDialog->windowTitle();
       QTimer::singleShot(0, this, [this] {
+        FModal = QApplication::activeModalWidget() == FDialog;
         if (FFill) FFill();
         QTest::mouseClick(FButton, Qt::LeftButton);
       });
@@ -79,6 +83,7 @@ class TDialogAnswer : public QObject {
   std::function<void()> FFill;
   QPushButton* FButton;
   bool FShown = false;
+  bool FModal = false;
   QString FCaption;
 };
 
