@@ -50,19 +50,6 @@ int FirstBlank(const QString& text) {
 
 }  // namespace
 
-QString BusText(unsigned code) {
-  switch (code) {
-    case 0:
-      return QStringLiteral("CAN+485");
-    case 1:
-      return QStringLiteral("CAN");
-    case 2:
-      return QStringLiteral("RS485");
-    default:
-      return {};
-  }
-}
-
 QString PadNumText(int value, int width) {
   return QString::number(value).rightJustified(std::clamp(width, 0, MaxPadWidth), QLatin1Char('0'));
 }

@@ -1,5 +1,5 @@
-// The texts with which an instruction word is shown: the bus names, the
-// zero-padded row numbers, the column texts of an instruction-list row, and
+// The texts with which an instruction word is shown: the zero-padded row
+// numbers, the column texts of an instruction-list row, and
 // the two command bytes of a network-management instruction as hexadecimal
 // text (both ways).
 #pragma once
@@ -8,11 +8,8 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "bustext.h"
 #include "insword.h"
-
-// The name of a bus code: 0 "CAN+485" (both buses), 1 "CAN", 2 "RS485";
-// any other code has the empty text.
-QString BusText(unsigned code);
 
 // The decimal text of the value with "0" characters in front up to the
 // width (at most 16); a longer text is given unchanged.

@@ -12,12 +12,14 @@
 #include <qcustomplot.h>
 #include <utility>
 
+#include "chartseries.h"
 #include "comm.h"
 #include "data.h"
 #include "errordisplay.h"
 #include "gridlines.h"
 #include "icons.h"
 #include "pixelfont.h"
+#include "timebase.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -47,7 +49,7 @@ constexpr int NodeListWidth = 260;
 constexpr int RWPanelWidth = 200;
 constexpr int TempChartHeight = 250;
 constexpr int RunTimerInterval = 300;
-constexpr int LegendColumns = 4;
+constexpr int FirstTickedNodes = 5;
 const QColor SplitterColor(0xC0, 0xDC, 0xC0);
 // About as many time labels as fit the chart's designed width.
 constexpr int WideChartTimeTicks = 4;
@@ -124,7 +126,6 @@ void PlaceLegendOnTop(QCustomPlot* chart, int stripHeight) {
     chart->plotLayout()->addElement(0, 0, strip);
   }
   chart->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-  chart->legend->setWrap(LegendColumns);
   chart->legend->setBorderPen(Qt::NoPen);
   chart->legend->setBrush(Qt::NoBrush);
   chart->legend->setFont(PixelFont(QStringLiteral("Tahoma"), 13));
@@ -134,15 +135,20 @@ void PlaceLegendOnTop(QCustomPlot* chart, int stripHeight) {
 void SetupChart(QCustomPlot* chart, const QString& leftTitle, int timeTicks) {
   QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
   ticker->setDateTimeFormat(QStringLiteral("h:mm:ss"));
+  // The keys are local wall-clock seconds, so the labels read them as UTC.
+  ticker->setDateTimeSpec(Qt::UTC);
   ticker->setTickCount(timeTicks);
   chart->xAxis->setTicker(ticker);
   // Until the first report, the time axis shows the last 30 seconds.
-  const double now = DateTimeToUnixSeconds(Now());
+  const double now = WallClockSeconds(Now());
   chart->xAxis->setRange(now - 30, now + 1);
   chart->xAxis2->setVisible(false);
   chart->yAxis2->setVisible(false);
   SetupValueAxis(chart->yAxis, leftTitle);
   chart->setFocusPolicy(Qt::NoFocus);
+  // The series are drawn with 2-pixel pens; the plain stroker makes a
+  // redraw of a long series many times slower.
+  chart->setPlottingHint(QCP::phFastPolylines, true);
 }
 
 }  // namespace
@@ -219,6 +225,10 @@ void TMainForm::SetupCharts() {
   PlaceLegendOnTop(CurrChart, 0);
   PlaceLegendOnTop(TempChart, 0);
   ViewPanel->raise();
+  for (QCustomPlot* chart : {AngleChart, CurrChart, TempChart}) {
+    connect(chart, &QCustomPlot::beforeReplot, chart, [chart] { FitLegendColumns(*chart); });
+  }
+  connect(CurrChart, &QCustomPlot::beforeReplot, this, &TMainForm::SpanCurrentChart);
 }
 
 void TMainForm::SetupSettings() {
@@ -269,6 +279,8 @@ void TMainForm::FormCreate() {
   FTimeBase = Now();
   ClearNodesAndSeries();
   if (Store().ReadConfig(FConfig)) ShowConfig();
+  Store().ReadNodes([this](TNodeStu* node) { NodeRowAdd(std::unique_ptr<TNodeStu>(node)); });
+  CheckFirstNodes(FirstTickedNodes);
   FInsCount = Store().ReadInsts(FInsBuf.data());
   InsListRebuild();
 
@@ -316,30 +328,8 @@ void TMainForm::RestartTimeBase(std::uint16_t tick) {
   FTimeBase = Now();
 }
 
-void TMainForm::AdvanceTimeBase(std::uint16_t) {}
-
-void TMainForm::HandleReport(const TPayloadStu&) {}
-
-void TMainForm::ApplyViewFlags(int) {}
-
 void TMainForm::MakeBtnClick() {}
-
-void TMainForm::NodeAdd() {}
-
-void TMainForm::NodeEdit() {}
-
-void TMainForm::NodeDelete() {}
-
-void TMainForm::NodeClear() {}
-
-void TMainForm::NodeListItemChecked(QTreeWidgetItem*) {}
 
 void TMainForm::LoadBtnClick() {}
 
 void TMainForm::ProgramBtnClick() {}
-
-void TMainForm::StartBtnClick() {}
-
-void TMainForm::StopBtnClick() {}
-
-void TMainForm::RunTimerTimer() {}

@@ -11,17 +11,22 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "datetime.h"
 #include "frame.h"
 #include "insword.h"
 #include "records.h"
+#include "seriestag.h"
 #include "ui_mainform.h"
 
 class QCheckBox;
 class QTreeWidgetItem;
+class TChartSeries;
 class TDataMod;
 class TInsDlg;
+class TNodeDlg;
+class TNodeRow;
 
 enum class TSeriesAxis { Left, Right };
 
@@ -31,7 +36,6 @@ struct TSeriesMakeStu {
   TSeriesAxis Axis;
 };
 
-constexpr int SeriesKindCount = 4;
 // Kinds by number: 0 PWM, 1 Pos, 2 Current, 3 Temp.
 extern const std::array<TSeriesMakeStu, SeriesKindCount> SeriesMakeTable;
 
@@ -173,6 +177,37 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   QVector<QCheckBox*> ViewChecks() const;
   void ClearNodesAndSeries();
   void OpenPortOrClearSelection(const QString& name);
+
+  // Node list, run control and live reports.
+ public:
+  // Appends a row that takes the record over, and selects it.
+  void NodeRowAdd(std::unique_ptr<TNodeStu> node);
+  void NodeRowRefresh(TNodeRow* row);
+  void NodeRowRemove(TNodeRow* row);
+  void CheckFirstNodes(int count);
+  TNodeRow* FindNodeRow(int bus, int addr) const;
+
+  TChartSeries* FindSeries(int bus, int addr, int kind) const;
+  void AddChartPoint(TChartSeries* series, double value, TDateTime time);
+  void PlotPWM(int bus, int addr, int value, TDateTime time);
+  void ShowPosColumn(int bus, int addr, int value);
+  void ShowMeasureColumns(int bus, int addr, int temperature, int current);
+  void CreateSeries(const QString& name, int bus, int kind, int addr);
+  void AddNodeSeries(const QString& name, int bus, int addr);
+  void RemoveNodeSeries(int bus, int addr);
+  void RemoveSeries(int bus, int addr, int kind);
+
+ private:
+  static TNodeDlg& NodeEditor();
+  TNodeRow* SelectedNodeRow() const;
+  void SelectNodeRow(int index);
+  void ShowNode(TNodeRow* row) const;
+  bool UpdateNodeOrRestore(TNodeStu& node, const TNodeStu& previous);
+  QCustomPlot* ChartOfKind(int kind) const;
+  void RemoveSeriesWhere(const std::function<bool(std::uint32_t tag)>& match);
+  void SpanCurrentChart();
+  void BlinkRunLamp();
+  void PollTick();
 };
 
 extern TMainForm* MainForm;

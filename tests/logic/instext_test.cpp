@@ -73,7 +73,7 @@ TEST(BusText, NamesTheThreeBusCodesOnly) {
   EXPECT_EQ(BusText(0), QStringLiteral("CAN+485"));
   EXPECT_EQ(BusText(1), QStringLiteral("CAN"));
   EXPECT_EQ(BusText(2), QStringLiteral("RS485"));
-  for (unsigned code : {3u, 15u, 16u, 0xFFFFFFFFu}) EXPECT_EQ(BusText(code), QString()) << code;
+  for (unsigned code : {3u, 15u, 16u, 255u, 0xFFFFFFFFu}) EXPECT_EQ(BusText(code), QString()) << code;
 }
 
 TEST(PadNumText, PadsWithZerosUpToTheWidth) {

@@ -351,12 +351,19 @@ TEST_F(InsListTest, ButtonsActOnlyOnTheListWithTheFocus) {
   Start(Words(4));
   Select(2);
   const long before = Statements();
-  for (QWidget* focus : std::initializer_list<QWidget*>{MainForm->PriEdit, MainForm->NodeList}) {
+  // With neither list focused no button acts; with the node list focused the
+  // instruction-only buttons do nothing (the others act on the nodes).
+  const std::vector<QToolButton*> allButtons = {MainForm->AddBtn,   MainForm->InsertBtn, MainForm->EditBtn,
+                                                MainForm->DelBtn,   MainForm->ClearBtn,  MainForm->UpBtn,
+                                                MainForm->DownBtn,  MainForm->TopBtn,    MainForm->BotBtn};
+  const std::vector<QToolButton*> instructionOnly = {MainForm->InsertBtn, MainForm->UpBtn, MainForm->DownBtn,
+                                                     MainForm->TopBtn, MainForm->BotBtn};
+  const std::pair<QWidget*, const std::vector<QToolButton*>*> cases[] = {{MainForm->PriEdit, &allButtons},
+                                                                         {MainForm->NodeList, &instructionOnly}};
+  for (const auto& [focus, buttons] : cases) {
     focus->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), focus);
-    for (QToolButton* button : {MainForm->AddBtn, MainForm->InsertBtn, MainForm->EditBtn, MainForm->DelBtn,
-                                MainForm->ClearBtn, MainForm->UpBtn, MainForm->DownBtn, MainForm->TopBtn,
-                                MainForm->BotBtn}) {
+    for (QToolButton* button : *buttons) {
       EXPECT_FALSE(AnswerInsDlg([button] { Press(button); }, [](TInsDlg& d) { FillDelay(d, 1); }))
           << button->objectName().toStdString();
     }

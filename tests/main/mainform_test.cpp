@@ -403,13 +403,11 @@ TEST_F(MainFormWithBoardTest, EnterPressesStartFromAnyControlButAButton) {
 }
 
 TEST_F(MainFormWithBoardTest, EnterDoesNothingWhileStartIsDisabled) {
-  MainForm->FRunning = true;
-  MainForm->UpdateControls();
+  StartRunning();
   QSignalSpy start(MainForm->StartBtn, &QPushButton::clicked);
   QTest::keyClick(MainForm->PriEdit, Qt::Key_Return);
   EXPECT_EQ(start.count(), 0);
-  MainForm->FRunning = false;
-  MainForm->UpdateControls();
+  StopRunning();
 }
 
 TEST_F(MainFormWithBoardTest, AcceleratorsPressTheirButtons) {
@@ -426,13 +424,11 @@ TEST_F(MainFormWithBoardTest, AcceleratorsPressTheirButtons) {
     // An accelerator presses the button visibly: the click comes a moment later.
     EXPECT_TRUE(WaitUntil([&] { return spy.count() == 1; }, 2000)) << c.Button->objectName().toStdString();
   }
-  MainForm->FRunning = true;
-  MainForm->UpdateControls();
+  StartRunning();
   QSignalSpy stop(MainForm->StopBtn, &QPushButton::clicked);
   QTest::keyClick(MainForm, Qt::Key_T, Qt::AltModifier);
   EXPECT_TRUE(WaitUntil([&] { return stop.count() == 1; }, 2000));
-  MainForm->FRunning = false;
-  MainForm->UpdateControls();
+  StopRunning();
 }
 
 struct TControlsCase {
@@ -441,20 +437,34 @@ struct TControlsCase {
   bool SysBox, BusBox, LoadProgramStart, Stop, Timer;
 };
 
+// The running states are reached through Start; the closed port while
+// running through losing the port after Start.
 class UpdateControlsTest : public MainFormTest, public testing::WithParamInterface<TControlsCase> {
  protected:
   void SetUp() override {
     MakeDatabase();
-    if (GetParam().PortOpen) PlugBoardInto(1);
+    if (GetParam().PortOpen || GetParam().Running) PlugBoardInto(1);
     CreateProgram();
+    if (GetParam().Running) StartRunning();
+    if (!GetParam().PortOpen && CommMod->Uart.Active()) {
+      CommMod->Uart.SetActive(false);
+      emit CommMod->PortLost();
+    }
+  }
+
+  void Stop() {
+    if (!MainForm->FRunning) return;
+    if (!CommMod->Uart.Active()) {
+      ASSERT_TRUE(CommMod->OpenPort(QStringLiteral("COM1")));
+    }
+    StopRunning();
   }
 };
 
 TEST_P(UpdateControlsTest, EnablesByPortAndRunState) {
   const TControlsCase& c = GetParam();
   ASSERT_EQ(CommMod->Uart.Active(), c.PortOpen);
-  MainForm->FRunning = c.Running;
-  MainForm->UpdateControls();
+  ASSERT_EQ(MainForm->FRunning, c.Running);
   EXPECT_EQ(MainForm->SysBox->isEnabled(), c.SysBox);
   EXPECT_EQ(MainForm->BusBox->isEnabled(), c.BusBox);
   EXPECT_EQ(MainForm->LoadBtn->isEnabled(), c.LoadProgramStart);
@@ -462,8 +472,7 @@ TEST_P(UpdateControlsTest, EnablesByPortAndRunState) {
   EXPECT_EQ(MainForm->StartBtn->isEnabled(), c.LoadProgramStart);
   EXPECT_EQ(MainForm->StopBtn->isEnabled(), c.Stop);
   EXPECT_EQ(MainForm->RunTimer.isActive(), c.Timer);
-  MainForm->FRunning = false;
-  MainForm->UpdateControls();
+  Stop();
   EXPECT_FALSE(MainForm->RunTimer.isActive());
 }
 
@@ -473,15 +482,13 @@ INSTANTIATE_TEST_SUITE_P(States, UpdateControlsTest,
                                          TControlsCase{true, false, true, true, true, false, false},
                                          TControlsCase{true, true, false, false, false, true, true}));
 
-TEST_F(MainFormTest, RunTimerKeepsTicking) {
-  MainForm->FRunning = true;
-  MainForm->UpdateControls();
+TEST_F(MainFormWithBoardTest, RunTimerKeepsTicking) {
+  StartRunning();
   const int before = MainForm->RunTimer.remainingTime();
   PumpEvents(50);
   MainForm->UpdateControls();  // a second refresh while running does not restart the timer
   EXPECT_LT(MainForm->RunTimer.remainingTime(), before);
-  MainForm->FRunning = false;
-  MainForm->UpdateControls();
+  StopRunning();
 }
 
 TEST_F(MainFormTest, StatusLineShowsTextsAndDeviceErrors) {

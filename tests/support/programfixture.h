@@ -9,17 +9,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <poll.h>
 #include <stdexcept>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "comm.h"
@@ -33,6 +39,54 @@
 #include "sqlfile.h"
 #include "testsupport.h"
 #include "transact.h"
+
+// The 12 bytes of a frame on the wire.
+inline std::vector<std::uint8_t> FrameBytes(const TPayloadStu& payload) {
+  const TFrame frame = BuildFrame(payload);
+  return {frame.begin(), frame.end()};
+}
+
+// Answers a modal dialog the next time it is shown, from inside its modal
+// loop: `fill` sets its controls, then `button` is clicked. A dialog that is
+// never shown is never answered.
+class TDialogAnswer : public QObject {
+ public:
+  TDialogAnswer(QDialog* dialog, std::function<void()> fill, QPushButton* button)
+      : FDialog(dialog), FFill(std::move(fill)), FButton(button) {
+    FDialog->installEventFilter(this);
+  }
+  ~TDialogAnswer() override {
+    if (FDialog) FDialog->removeEventFilter(this);
+  }
+
+  bool Shown() const { return FShown; }
+  // Whether it was the application's modal window while shown.
+  bool Modal() const { return FModal; }
+  // The caption the dialog had when it was shown.
+  const QString& Caption() const { return FCaption; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == FDialog && event->type() == QEvent::Show && !FShown) {
+      FShown = true;
+      FCaption = FDialog->windowTitle();
+      QTimer::singleShot(0, this, [this] {
+        FModal = QApplication::activeModalWidget() == FDialog;
+        if (FFill) FFill();
+        QTest::mouseClick(FButton, Qt::LeftButton);
+      });
+    }
+    return false;
+  }
+
+ private:
+  QPointer<QDialog> FDialog;
+  std::function<void()> FFill;
+  QPushButton* FButton;
+  bool FShown = false;
+  bool FModal = false;
+  QString FCaption;
+};
 
 // servo-board-sim on COMn of a working directory, until destroyed.
 class TBoardProcess {
@@ -202,6 +256,90 @@ class TProgramFixture : public testing::Test {
   void DestroyProgram() { DestroyProgramObjects(); }
 
   QString Status() const { return MainForm->BotPanel->text(); }
+
+  // A node stored by an earlier run.
+  void SqlNode(const QString& name, int channel, int addr, int angle = 0, int interv = 0) const {
+    Sql(QStringLiteral("INSERT INTO NodeTable(NodeName, Channel, Addr, Angle, Interv) VALUES('%1', %2, %3, %4, %5)")
+            .arg(name)
+            .arg(channel)
+            .arg(addr)
+            .arg(angle)
+            .arg(interv));
+  }
+
+  // Every node of the table as NodeName, Channel, Addr, Angle, Interv, ID,
+  // in the order of their IDs.
+  QVector<QVariantList> TableNodes() const {
+    return TSqlFile(Cwd.File(DatabaseFile()))
+        .Rows(QStringLiteral("SELECT * FROM NodeTable ORDER BY ID"),
+              {QStringLiteral("NodeName"), QStringLiteral("Channel"), QStringLiteral("Addr"), QStringLiteral("Angle"),
+               QStringLiteral("Interv"), QStringLiteral("ID")});
+  }
+
+  // Answers the node editor the next time it is shown (see TDialogAnswer).
+  std::unique_ptr<TDialogAnswer> AnswerNodeEditor(const std::function<void(TNodeDlg&)>& fill, bool confirm = true) {
+    return std::make_unique<TDialogAnswer>(
+        NodeDlg, [fill] { if (fill) fill(*NodeDlg); }, confirm ? NodeDlg->OkBtn : NodeDlg->CancelBtn);
+  }
+
+  // The request frames the program has sent to the pseudo-terminal board,
+  // up to `count` of them, waiting at most `timeoutMs` for them.
+  std::vector<TPayloadStu> ReadRequests(std::size_t count, int timeoutMs) const {
+    const std::vector<std::uint8_t> bytes = Board->Read(count * FrameSize, timeoutMs);
+    std::vector<TPayloadStu> requests;
+    for (std::size_t at = 0; at + FrameSize <= bytes.size(); at += FrameSize) {
+      if (IsValidRequestFrame(&bytes[at])) requests.push_back(PayloadOf(&bytes[at]));
+    }
+    return requests;
+  }
+
+  // Forgets what the program has sent so far. Every request has reached the
+  // board side when its send returned, so nothing is left in flight.
+  void DrainRequests() const {
+    std::uint8_t buffer[4096];
+    pollfd p{Board->MasterFd(), POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0 && ::read(Board->MasterFd(), buffer, sizeof buffer) > 0) {
+    }
+  }
+
+  // Runs `action`, which sends one request with the command code and waits
+  // for its answer, while the pseudo-terminal board answers that request.
+  void AnswerDuring(std::uint8_t code, const TPayloadStu& answer, const std::function<void()>& action) {
+    DrainRequests();
+    std::thread board([this, code, answer] {
+      for (const TPayloadStu& request : ReadRequests(1, 2000)) {
+        if (request.Code() == code) Board->Write(FrameBytes(answer));
+      }
+    });
+    action();
+    board.join();
+  }
+
+  // Start and Stop as the operator clicks them, the pseudo-terminal board
+  // answering with its tick.
+  void StartRunning(std::uint16_t tick = 0) {
+    TPayloadStu answer = MakeAnswer(CmdStart);
+    answer.SetU16(2, tick);
+    AnswerDuring(CmdStart, answer, [] { MainForm->StartBtnClick(); });
+    if (!MainForm->FRunning) throw std::runtime_error("the board did not start");
+  }
+
+  void StopRunning(std::uint16_t tick = 0) {
+    TPayloadStu answer = MakeAnswer(CmdStop);
+    answer.SetU16(2, tick);
+    AnswerDuring(CmdStop, answer, [] { MainForm->StopBtnClick(); });
+    if (MainForm->FRunning) throw std::runtime_error("the board did not stop");
+  }
+
+  // Frames the pseudo-terminal board sends by itself, once the program has
+  // taken them in.
+  void SendFromBoard(const std::vector<TPayloadStu>& frames) {
+    const std::size_t before = Dispatched.size();
+    for (const TPayloadStu& frame : frames) Board->Write(FrameBytes(frame));
+    if (!WaitUntil([&] { return Dispatched.size() >= before + frames.size(); }, 5000)) {
+      throw std::runtime_error("the program did not take the frames in");
+    }
+  }
 
   long Statements() const { return DataMod->ADOConnection1.StatementCount(); }
 
