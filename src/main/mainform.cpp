@@ -164,6 +164,7 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
   SetupSplitters();
   SetupCharts();
   SetupSettings();
+  SetupTransferProgress();
   BindToolBar();
   BindLists();
   BindSettings();
@@ -328,8 +329,3 @@ void TMainForm::RestartTimeBase(std::uint16_t tick) {
   FTimeBase = Now();
 }
 
-void TMainForm::MakeBtnClick() {}
-
-void TMainForm::LoadBtnClick() {}
-
-void TMainForm::ProgramBtnClick() {}

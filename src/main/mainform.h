@@ -18,13 +18,16 @@
 #include "insword.h"
 #include "records.h"
 #include "seriestag.h"
+#include "transfer.h"
 #include "ui_mainform.h"
 
 class QCheckBox;
 class QTreeWidgetItem;
 class TChartSeries;
 class TDataMod;
+class QLabel;
 class TInsDlg;
+class TMakeDlg;
 class TNodeDlg;
 class TNodeRow;
 
@@ -131,9 +134,15 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void AutoRptCheckClick();
   void PWMRptCheckClick();
 
-  // Run control.
+  // Program and Load: the board's set-up moves between it and this side.
   void LoadBtnClick();
   void ProgramBtnClick();
+  // What Load hands over, in this order.
+  void TakeBoardSettings(const TBusConfigBlock& block);
+  void AddLoadedNode(const TNodeStu& node);
+  void TakeLoadedProgram(const std::vector<TInsStu>& words);
+
+  // Run control.
   void StartBtnClick();
   void StopBtnClick();
   void RunTimerTimer();
@@ -160,6 +169,14 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   // keyboard focus (the buttons never take it).
   bool NodeListHasFocus() const;
   bool InsListHasFocus() const;
+
+  // Program, Load and the generator.
+  class TTransferProgressShown;
+  QLabel* TransferProgress = nullptr;  // done / total transactions, beside the buttons
+  void SetupTransferProgress();
+  TTransactFn VisibleTransact();
+  std::vector<TNodeStu> NodeRecords() const;  // the rows' records in list order
+  static TMakeDlg& MakeEditor();
 
   // Instruction list.
   static TInsDlg& InsEditor();

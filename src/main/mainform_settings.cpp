@@ -109,6 +109,20 @@ void TMainForm::PWMRptCheckClick() {
   ChangeSetting(FConfig.PWMRpt, PWMRptCheck->isChecked(), &TDataMod::UpdatePWMRpt);
 }
 
+// Settings read back from the board: each one that differs is stored and
+// shown; its control's own handler then finds it equal and writes nothing.
+void TMainForm::TakeBoardSettings(const TBusConfigBlock& block) {
+  if (ChangeSetting(FConfig.CANBaud, block.CANBaud, &TDataMod::UpdateCANBaud)) CANBaudSel->setCurrentIndex(block.CANBaud);
+  if (ChangeSetting(FConfig.RS485Baud, block.RS485Baud, &TDataMod::UpdateRS485Baud))
+    RS485BaudSel->setCurrentIndex(block.RS485Baud);
+  if (ChangeSetting(FConfig.Pri, block.Pri, &TDataMod::UpdatePri)) PriEdit->setText(QString::number(block.Pri));
+  if (ChangeSetting(FConfig.IsExtID, block.IsExtID, &TDataMod::UpdateIsExtID)) IsExtCheck->setChecked(block.IsExtID);
+  if (ChangeSetting(FConfig.AutoStart, block.AutoStart, &TDataMod::UpdateAutoStart))
+    AutoStartCheck->setChecked(block.AutoStart);
+  if (ChangeSetting(FConfig.AutoRpt, block.AutoRpt, &TDataMod::UpdateAutoRpt)) AutoRptCheck->setChecked(block.AutoRpt);
+  if (ChangeSetting(FConfig.PWMRpt, block.PWMRpt, &TDataMod::UpdatePWMRpt)) PWMRptCheck->setChecked(block.PWMRpt);
+}
+
 void TMainForm::PortLost() {
   PortSel->setCurrentIndex(-1);
   UpdateControls();
