@@ -19,12 +19,17 @@ static void DropFront(TReceiveBuffer& buffer, std::int32_t count) {
   buffer.Count -= count;
 }
 
+// A 0xFE ... 0x0A window that fails the frame test costs only its first
+// byte: the twelve bytes may hold the start of a good frame (a stray 0xFE
+// stands before it, or a damaged frame was cut short), and the scan goes on
+// at the next byte. Only valid frames leave the finder.
 bool FindFrame(TReceiveBuffer& buffer, std::uint8_t* destination) {
   const std::int32_t last = buffer.Count - static_cast<std::int32_t>(FrameSize);
   std::int32_t i = 0;
   for (; i <= last; ++i) {
-    if (buffer.Bytes[i] == FrameSync1 && buffer.Bytes[i + FrameSize - 1] == FrameEnd) {
-      std::memcpy(destination, buffer.Bytes + i, FrameSize);
+    const std::uint8_t* window = buffer.Bytes + i;
+    if (window[0] == FrameSync1 && window[FrameSize - 1] == FrameEnd && IsValidFrame(window)) {
+      std::memcpy(destination, window, FrameSize);
       DropFront(buffer, i + static_cast<std::int32_t>(FrameSize));
       return true;
     }
@@ -113,13 +118,11 @@ void TCommMod::PollReceive() {
     if (n <= 0) return;
     budget -= n;
     std::uint8_t frame[FrameSize];
-    while (FindFrame(frame)) {
-      if (IsValidFrame(frame)) Dispatch(PayloadOf(frame));
-    }
+    while (FindFrame(frame)) Dispatch(PayloadOf(frame));
   }
 }
 
-// Waits for a valid frame whose command code is `code`. Frames that arrive
+// Waits for a frame whose command code is `code`. Frames that arrive
 // meanwhile and do not match are dispatched as if they had come on their
 // own. The time-out counts from the last arrival of any bytes. The wait
 // sleeps on the reader thread's signal instead of spinning.
@@ -135,7 +138,6 @@ bool TCommMod::WaitAnswer(std::uint8_t code, TPayloadStu& answer, std::uint32_t 
     start = GetTickCount();
     std::uint8_t frame[FrameSize];
     while (FindFrame(frame)) {
-      if (!IsValidFrame(frame)) continue;
       const TPayloadStu payload = PayloadOf(frame);
       if (payload.Code() == code) {
         answer = payload;

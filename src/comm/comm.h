@@ -22,8 +22,10 @@ struct TReceiveBuffer {
 };
 extern TReceiveBuffer RxBuffer;
 
-// Takes the first 0xFE ... 0x0A window out of the receive buffer. When none
-// is found, drops all but the last 11 bytes (they may begin a frame).
+// Takes the first valid frame out of the receive buffer, with every byte
+// before it. A 0xFE ... 0x0A window that fails the frame test is passed over
+// one byte at a time. When no frame is found, drops all but the last 11
+// bytes (they may begin a frame).
 bool FindFrame(std::uint8_t* destination);
 bool FindFrame(TReceiveBuffer& buffer, std::uint8_t* destination);
 
