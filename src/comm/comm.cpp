@@ -1,5 +1,6 @@
 #include "comm.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -122,17 +123,28 @@ void TCommMod::PollReceive() {
   }
 }
 
+// A line that never falls silent (reports streaming in while the answer was
+// lost) would keep a wait alive for ever, since every arrival restarts its
+// clock; the whole wait therefore ends after this many time-outs.
+constexpr std::uint64_t WaitLimitInTimeOuts = 5;
+
 // Waits for a frame whose command code is `code`. Frames that arrive
 // meanwhile and do not match are dispatched as if they had come on their
-// own. The time-out counts from the last arrival of any bytes. The wait
-// sleeps on the reader thread's signal instead of spinning.
+// own. The time-out counts from the last arrival of any bytes, so a burst of
+// reports ahead of the answer does not end the wait, but the wait as a whole
+// ends after WaitLimitInTimeOuts time-outs. The wait sleeps on the reader
+// thread's signal instead of spinning.
 bool TCommMod::WaitAnswer(std::uint8_t code, TPayloadStu& answer, std::uint32_t timeoutMs) {
-  std::uint32_t start = GetTickCount();
+  const std::uint32_t begun = GetTickCount();
+  const std::uint64_t limit = WaitLimitInTimeOuts * timeoutMs;
+  std::uint32_t start = begun;
   for (;;) {
     if (ReadIntoBuffer(*this) < 1) {
-      const std::uint32_t waited = GetTickCount() - start;
-      if (waited >= timeoutMs) return false;
-      Uart.WaitForReceive(static_cast<int>(timeoutMs - waited));
+      const std::uint32_t now = GetTickCount();
+      const std::uint32_t waited = now - start;
+      const std::uint64_t elapsed = now - begun;
+      if (waited >= timeoutMs || elapsed >= limit) return false;
+      Uart.WaitForReceive(static_cast<int>(std::min<std::uint64_t>(timeoutMs - waited, limit - elapsed)));
       continue;
     }
     start = GetTickCount();
@@ -145,6 +157,7 @@ bool TCommMod::WaitAnswer(std::uint8_t code, TPayloadStu& answer, std::uint32_t 
       }
       Dispatch(payload);
     }
+    if (start - begun >= limit) return false;
   }
 }
 

@@ -181,6 +181,29 @@ TEST_F(LinkTest, TimeOutCountsFromTheLastArrival) {
   EXPECT_GE(waited, 200);
 }
 
+TEST_F(LinkTest, ALineThatNeverFallsSilentEndsTheWaitAfterFiveTimeOuts) {
+  ASSERT_TRUE(Mod.OpenPort("COM3"));
+  // Reports every 20 ms for 3 s; the answer never comes.
+  std::atomic<bool> run{true};
+  std::thread board([&] {
+    for (int i = 0; i < 150 && run; ++i) {
+      Board.Write(Bytes(BuildFrame(Report(i))));
+      QThread::msleep(20);
+    }
+  });
+  QElapsedTimer clock;
+  clock.start();
+  TPayloadStu answer;
+  const bool got = Mod.WaitAnswer(CmdStart, answer, 100);
+  const qint64 waited = clock.elapsed();
+  run = false;
+  board.join();
+  EXPECT_FALSE(got);
+  EXPECT_GE(waited, 500);
+  EXPECT_LT(waited, 2000) << "the wait went on while the reports did";
+  EXPECT_GT(Dispatched.size(), 10u) << "the reports that came meanwhile were dispatched";
+}
+
 TEST_F(LinkTest, SilenceEndsTheWaitWithFalse) {
   ASSERT_TRUE(Mod.OpenPort("COM3"));
   QElapsedTimer clock;

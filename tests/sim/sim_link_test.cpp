@@ -3,30 +3,13 @@
 // errors, polling, unasked reports and a running swing program.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <algorithm>
 
+#include "boardprocess.h"
 #include "programobjects.h"
 #include "simwords.h"
 
 namespace {
-
-// servo-board-sim on COM1 in the test's working directory.
-class TBoardProcess {
- public:
-  explicit TBoardProcess(const QString& dir, const QStringList& extra = {}) {
-    FProcess.start(QString::fromLocal8Bit(qgetenv("SERVO_BOARD_SIM")),
-                   QStringList{"--com", "1", "--dir", dir} + extra);
-    if (!FProcess.waitForReadyRead(5000)) throw std::runtime_error("the virtual board did not start");
-  }
-  ~TBoardProcess() {
-    FProcess.terminate();
-    FProcess.waitForFinished(5000);
-  }
-
- private:
-  QProcess FProcess;
-};
 
 class SimLinkTest : public testing::Test {
  protected:
