@@ -31,12 +31,16 @@ bool FindFrame(TReceiveBuffer& buffer, std::uint8_t* destination) {
     const std::uint8_t* window = buffer.Bytes + i;
     if (window[0] == FrameSync1 && window[FrameSize - 1] == FrameEnd && IsValidFrame(window)) {
       std::memcpy(destination, window, FrameSize);
+      buffer.Skipped += static_cast<std::uint64_t>(i);
       DropFront(buffer, i + static_cast<std::int32_t>(FrameSize));
       return true;
     }
   }
   // Keep the last 11 bytes: they may hold the beginning of a frame.
-  if (last >= 0) DropFront(buffer, i);
+  if (last >= 0) {
+    buffer.Skipped += static_cast<std::uint64_t>(i);
+    DropFront(buffer, i);
+  }
   return false;
 }
 

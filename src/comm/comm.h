@@ -19,6 +19,9 @@ constexpr int ReceiveBufferSize = 24;  // room for two frames
 struct TReceiveBuffer {
   std::uint8_t Bytes[ReceiveBufferSize] = {};
   std::int32_t Count = 0;
+  // Bytes the finder has passed over because they belonged to no valid
+  // frame (noise, damaged frames); a figure for benchmarks and tests.
+  std::uint64_t Skipped = 0;
 };
 extern TReceiveBuffer RxBuffer;
 

@@ -597,9 +597,10 @@ bool TCommDevice::ReceiveWaitingBytes(int port, std::uint32_t& mask) {
   return true;
 }
 
-// Bytes that do not fit into the receive queue are lost.
+// Bytes that do not fit into the receive queue are lost; they are counted.
 void TCommDevice::StoreReceived(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& mask) {
-  FReadQueue->Put(bytes, count);
+  const std::int32_t stored = FReadQueue->Put(bytes, count);
+  if (stored < count) FLostBytes += static_cast<std::uint64_t>(count - stored);
   mask |= EV_RXCHAR;
   if (std::memchr(bytes, static_cast<unsigned char>(FPlatform->Line.EvtChar), static_cast<std::size_t>(count)))
     mask |= EV_RXFLAG;

@@ -233,6 +233,9 @@ TEST_P(ReceivePathDifferential, MillionReportsLoseNoneAndInventNone) {
   EXPECT_EQ(vsSent.Invented, 0u);
   EXPECT_TRUE(path.Dispatched == reference) << "the receive path differs from the reference scanner";
   EXPECT_EQ(path.Dispatched.size(), line.Intact.size());
+  EXPECT_EQ(RxBuffer.Skipped + FrameSize * path.Dispatched.size() + static_cast<std::size_t>(RxBuffer.Count),
+            line.Bytes.size())
+      << "every byte is either part of a frame, passed over, or still waiting";
 }
 
 INSTANTIATE_TEST_SUITE_P(
