@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "errordisplay.h"
 #include "hexaddress.h"
 #include "pixelfont.h"
 #include "uppercasevalidator.h"
@@ -26,8 +27,8 @@ TInsDlg::TInsDlg(QWidget* owner) : QDialog(owner) {
   IndexUpDown->SetAssociate(IndexEdit);
   NMEdit->lineEdit()->setMaxLength(CommandTextLength);
   NMEdit->setValidator(new TUpperCaseValidator(NMEdit));
-  connect(AddrHexEdit, &QLineEdit::textChanged, this, &TInsDlg::AddrHexEditChange);
-  connect(AddrEdit, &QLineEdit::textChanged, this, &TInsDlg::AddrEditChange);
+  connect(AddrHexEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TInsDlg::AddrHexEditChange));
+  connect(AddrEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TInsDlg::AddrEditChange));
   connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
