@@ -94,13 +94,16 @@ std::vector<TPayloadStu> ThroughWaitAnswer(const TBytes& stream, std::uint8_t co
     const std::size_t chunk = std::min<std::size_t>(stream.size() - at, 4000);
     mod.Uart.ReceiveQueue().Put(stream.data() + at, static_cast<std::int32_t>(chunk));
     at += chunk;
+    // A wait with no time-out ends after each read; it is repeated until
+    // the queue is empty.
     TPayloadStu answer;
-    while (mod.WaitAnswer(code, answer, 0)) {
-      Require(answer.Code() == code);
-      dispatched.push_back(answer);
+    while (mod.Uart.ReceiveQueue().Filled() > 0) {
+      if (mod.WaitAnswer(code, answer, 0)) {
+        Require(answer.Code() == code);
+        dispatched.push_back(answer);
+      }
       RequireFillInRange();
     }
-    RequireFillInRange();
   }
   // A frame behind the last answer waits in the buffer for the next bytes.
   std::uint8_t frame[FrameSize];
