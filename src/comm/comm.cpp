@@ -1,5 +1,6 @@
 #include "comm.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -19,18 +20,27 @@ static void DropFront(TReceiveBuffer& buffer, std::int32_t count) {
   buffer.Count -= count;
 }
 
+// A 0xFE ... 0x0A window that fails the frame test costs only its first
+// byte: the twelve bytes may hold the start of a good frame (a stray 0xFE
+// stands before it, or a damaged frame was cut short), and the scan goes on
+// at the next byte. Only valid frames leave the finder.
 bool FindFrame(TReceiveBuffer& buffer, std::uint8_t* destination) {
   const std::int32_t last = buffer.Count - static_cast<std::int32_t>(FrameSize);
   std::int32_t i = 0;
   for (; i <= last; ++i) {
-    if (buffer.Bytes[i] == FrameSync1 && buffer.Bytes[i + FrameSize - 1] == FrameEnd) {
-      std::memcpy(destination, buffer.Bytes + i, FrameSize);
+    const std::uint8_t* window = buffer.Bytes + i;
+    if (window[0] == FrameSync1 && window[FrameSize - 1] == FrameEnd && IsValidFrame(window)) {
+      std::memcpy(destination, window, FrameSize);
+      buffer.Skipped += static_cast<std::uint64_t>(i);
       DropFront(buffer, i + static_cast<std::int32_t>(FrameSize));
       return true;
     }
   }
   // Keep the last 11 bytes: they may hold the beginning of a frame.
-  if (last >= 0) DropFront(buffer, i);
+  if (last >= 0) {
+    buffer.Skipped += static_cast<std::uint64_t>(i);
+    DropFront(buffer, i);
+  }
   return false;
 }
 
@@ -113,29 +123,37 @@ void TCommMod::PollReceive() {
     if (n <= 0) return;
     budget -= n;
     std::uint8_t frame[FrameSize];
-    while (FindFrame(frame)) {
-      if (IsValidFrame(frame)) Dispatch(PayloadOf(frame));
-    }
+    while (FindFrame(frame)) Dispatch(PayloadOf(frame));
   }
 }
 
-// Waits for a valid frame whose command code is `code`. Frames that arrive
+// A line that never falls silent (reports streaming in while the answer was
+// lost) would keep a wait alive for ever, since every arrival restarts its
+// clock; the whole wait therefore ends after this many time-outs.
+constexpr std::uint64_t WaitLimitInTimeOuts = 5;
+
+// Waits for a frame whose command code is `code`. Frames that arrive
 // meanwhile and do not match are dispatched as if they had come on their
-// own. The time-out counts from the last arrival of any bytes. The wait
-// sleeps on the reader thread's signal instead of spinning.
+// own. The time-out counts from the last arrival of any bytes, so a burst of
+// reports ahead of the answer does not end the wait, but the wait as a whole
+// ends after WaitLimitInTimeOuts time-outs. The wait sleeps on the reader
+// thread's signal instead of spinning.
 bool TCommMod::WaitAnswer(std::uint8_t code, TPayloadStu& answer, std::uint32_t timeoutMs) {
-  std::uint32_t start = GetTickCount();
+  const std::uint32_t begun = GetTickCount();
+  const std::uint64_t limit = WaitLimitInTimeOuts * timeoutMs;
+  std::uint32_t start = begun;
   for (;;) {
     if (ReadIntoBuffer(*this) < 1) {
-      const std::uint32_t waited = GetTickCount() - start;
-      if (waited >= timeoutMs) return false;
-      Uart.WaitForReceive(static_cast<int>(timeoutMs - waited));
+      const std::uint32_t now = GetTickCount();
+      const std::uint32_t waited = now - start;
+      const std::uint64_t elapsed = now - begun;
+      if (waited >= timeoutMs || elapsed >= limit) return false;
+      Uart.WaitForReceive(static_cast<int>(std::min<std::uint64_t>(timeoutMs - waited, limit - elapsed)));
       continue;
     }
     start = GetTickCount();
     std::uint8_t frame[FrameSize];
     while (FindFrame(frame)) {
-      if (!IsValidFrame(frame)) continue;
       const TPayloadStu payload = PayloadOf(frame);
       if (payload.Code() == code) {
         answer = payload;
@@ -143,6 +161,7 @@ bool TCommMod::WaitAnswer(std::uint8_t code, TPayloadStu& answer, std::uint32_t 
       }
       Dispatch(payload);
     }
+    if (start - begun >= limit) return false;
   }
 }
 

@@ -148,6 +148,8 @@ class TCommDevice : public QObject {
 
   TCommQueue& ReceiveQueue() { return *FReadQueue; }
   TCommQueue& SendQueue() { return *FWriteQueue; }
+  // Received bytes lost because the receive queue was full, since creation.
+  std::uint64_t LostBytes() const { return FLostBytes; }
 
   // Sleeps until the reader thread has put bytes into the receive queue, or
   // until the time is up; returns at once when bytes are already waiting.
@@ -227,6 +229,7 @@ class TCommDevice : public QObject {
   std::atomic<bool> FReaderAlive{false};
   std::atomic<bool> FWriterAlive{false};
   std::atomic<bool> FPortLost{false};
+  std::atomic<std::uint64_t> FLostBytes{0};
 
   // Wake-ups for the user-interface thread's waits.
   std::mutex FWaitLock;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "errordisplay.h"
 #include "hexaddress.h"
 #include "instext.h"
 #include "pixelfont.h"
@@ -68,8 +69,8 @@ TInsDlg::TInsDlg(QWidget* owner) : QDialog(owner) {
   NMEdit->lineEdit()->setMaxLength(CommandTextLength);
   NMEdit->setValidator(new TUpperCaseValidator(NMEdit));
   connect(TypeSel, &QComboBox::currentIndexChanged, this, &TInsDlg::TypeSelChange);
-  connect(AddrHexEdit, &QLineEdit::textChanged, this, &TInsDlg::AddrHexEditChange);
-  connect(AddrEdit, &QLineEdit::textChanged, this, &TInsDlg::AddrEditChange);
+  connect(AddrHexEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TInsDlg::AddrHexEditChange));
+  connect(AddrEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TInsDlg::AddrEditChange));
   connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   TypeSelChange();

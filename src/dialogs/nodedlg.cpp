@@ -1,5 +1,6 @@
 #include "nodedlg.h"
 
+#include "errordisplay.h"
 #include "hexaddress.h"
 #include "pixelfont.h"
 
@@ -22,8 +23,8 @@ TNodeDlg::TNodeDlg(QWidget* owner) : QDialog(owner) {
   AddrUpDown->SetAssociate(AddrEdit);
   AngleUpDown->SetAssociate(AngleEdit);
   IntervUpDown->SetAssociate(IntervEdit);
-  connect(AddrHexEdit, &QLineEdit::textChanged, this, &TNodeDlg::AddrHexEditChange);
-  connect(AddrEdit, &QLineEdit::textChanged, this, &TNodeDlg::AddrEditChange);
+  connect(AddrHexEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TNodeDlg::AddrHexEditChange));
+  connect(AddrEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TNodeDlg::AddrEditChange));
   connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -7,6 +7,7 @@
 #include "comm.h"
 #include "convert.h"
 #include "data.h"
+#include "errordisplay.h"
 #include "exception.h"
 #include "mainform.h"
 
@@ -30,17 +31,17 @@ bool TMainForm::ChangeSetting(T& field, const T& value, bool (TDataMod::*update)
 QVector<QCheckBox*> TMainForm::ViewChecks() const { return {PWMCheck, PosCheck, CurrentCheck, TempCheck}; }
 
 void TMainForm::BindSettings() {
-  connect(PortSel, &QComboBox::activated, this, &TMainForm::PortSelChange);
+  connect(PortSel, &QComboBox::activated, this, ShowingErrors(this, &TMainForm::PortSelChange));
   for (QCheckBox* check : ViewChecks()) {
-    connect(check, &QCheckBox::clicked, this, [this, check] { ViewCheckClick(check); });
+    connect(check, &QCheckBox::clicked, this, ShowingErrors([this, check] { ViewCheckClick(check); }));
   }
-  connect(RS485BaudSel, &QComboBox::activated, this, &TMainForm::RS485BaudSelChange);
-  connect(CANBaudSel, &QComboBox::activated, this, &TMainForm::CANBaudSelChange);
-  connect(IsExtCheck, &QCheckBox::clicked, this, &TMainForm::IsExtCheckClick);
-  connect(PriEdit, &QLineEdit::textChanged, this, &TMainForm::PriEditChange);
-  connect(AutoStartCheck, &QCheckBox::clicked, this, &TMainForm::AutoStartCheckClick);
-  connect(AutoRptCheck, &QCheckBox::clicked, this, &TMainForm::AutoRptCheckClick);
-  connect(PWMRptCheck, &QCheckBox::clicked, this, &TMainForm::PWMRptCheckClick);
+  connect(RS485BaudSel, &QComboBox::activated, this, ShowingErrors(this, &TMainForm::RS485BaudSelChange));
+  connect(CANBaudSel, &QComboBox::activated, this, ShowingErrors(this, &TMainForm::CANBaudSelChange));
+  connect(IsExtCheck, &QCheckBox::clicked, this, ShowingErrors(this, &TMainForm::IsExtCheckClick));
+  connect(PriEdit, &QLineEdit::textChanged, this, ShowingErrors(this, &TMainForm::PriEditChange));
+  connect(AutoStartCheck, &QCheckBox::clicked, this, ShowingErrors(this, &TMainForm::AutoStartCheckClick));
+  connect(AutoRptCheck, &QCheckBox::clicked, this, ShowingErrors(this, &TMainForm::AutoRptCheckClick));
+  connect(PWMRptCheck, &QCheckBox::clicked, this, ShowingErrors(this, &TMainForm::PWMRptCheckClick));
 }
 
 // Shows the record in the controls. Nothing is written back: the combo

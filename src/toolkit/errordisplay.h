@@ -24,6 +24,27 @@ void ShowCurrentException();
 // that start-up goes on with the next object.
 void RunCreationHandler(const std::function<void()>& handler);
 
+// An event handler to bind to a Qt signal: an error it raises is shown right
+// there, as the application-level display shows it, and the program runs on.
+// The error must not travel back through Qt's own code, which is built
+// without unwinding support: the clean-up of its locals would be skipped and
+// what they hold leaked.
+template <typename Handler>
+auto ShowingErrors(Handler handler) {
+  return [handler] {
+    try {
+      handler();
+    } catch (...) {
+      ShowCurrentException();
+    }
+  };
+}
+
+template <typename Owner>
+auto ShowingErrors(Owner* owner, void (Owner::*handler)()) {
+  return ShowingErrors([owner, handler] { (owner->*handler)(); });
+}
+
 class TApplication : public QApplication {
  public:
   TApplication(int& argc, char** argv);

@@ -342,6 +342,7 @@ TEST_F(CommDevicePort, QueueSizesChangeWithoutClosing) {
   ASSERT_TRUE(WaitUntil([&] { return Device.ReceiveQueue().Filled() == 99; }, 2000));
   PumpEvents(50);
   EXPECT_EQ(Device.ReceiveQueue().Filled(), 99);  // the rest did not fit and is lost
+  EXPECT_TRUE(WaitUntil([&] { return Device.LostBytes() == 51; }, 2000)) << Device.LostBytes() << " counted as lost";
   std::vector<std::uint8_t> got(99);
   EXPECT_EQ(Device.Read(got.data(), 99), 99);
   const auto sent = Pattern(99);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "comm.h"
+#include "referencescanner.h"
 #include "testsupport.h"
 
 namespace {
@@ -180,6 +181,29 @@ TEST_F(LinkTest, TimeOutCountsFromTheLastArrival) {
   EXPECT_GE(waited, 200);
 }
 
+TEST_F(LinkTest, ALineThatNeverFallsSilentEndsTheWaitAfterFiveTimeOuts) {
+  ASSERT_TRUE(Mod.OpenPort("COM3"));
+  // Reports every 20 ms for 3 s; the answer never comes.
+  std::atomic<bool> run{true};
+  std::thread board([&] {
+    for (int i = 0; i < 150 && run; ++i) {
+      Board.Write(Bytes(BuildFrame(Report(i))));
+      QThread::msleep(20);
+    }
+  });
+  QElapsedTimer clock;
+  clock.start();
+  TPayloadStu answer;
+  const bool got = Mod.WaitAnswer(CmdStart, answer, 100);
+  const qint64 waited = clock.elapsed();
+  run = false;
+  board.join();
+  EXPECT_FALSE(got);
+  EXPECT_GE(waited, 450);  // five time-outs, counted in whole milliseconds
+  EXPECT_LT(waited, 2000) << "the wait went on while the reports did";
+  EXPECT_GT(Dispatched.size(), 10u) << "the reports that came meanwhile were dispatched";
+}
+
 TEST_F(LinkTest, SilenceEndsTheWaitWithFalse) {
   ASSERT_TRUE(Mod.OpenPort("COM3"));
   QElapsedTimer clock;
@@ -214,13 +238,14 @@ TEST_F(LinkTest, LostPortClosesAndSignals) {
 }
 
 // FindFrame over arbitrary byte streams: nothing outside the buffer is
-// touched (run under the sanitizers), the count stays within the buffer, and
-// a valid frame that arrives whole after any garbage is found — provided no
-// byte inside it could end a false window (0x0A in bytes 1 to 10).
+// touched (run under the sanitizers), the count stays within the buffer,
+// only valid frames come out, and a valid frame that arrives whole after any
+// garbage is found whenever the reference scanner finds it there. Garbage
+// with 0xFE and 0x0A in it may open a window that ends inside the frame.
 TEST(FindFrameFuzz, ValidFramesSurviveGarbage) {
   std::mt19937 rng(20261210);
   auto byte = [&] { return static_cast<std::uint8_t>(rng() & 0xFF); };
-  int found = 0, planted = 0;
+  int found = 0, planted = 0, endInside = 0;
   for (int round = 0; round < 20000; ++round) {
     TReceiveBuffer buffer;
     std::vector<std::uint8_t> stream;
@@ -229,8 +254,9 @@ TEST(FindFrameFuzz, ValidFramesSurviveGarbage) {
     TPayloadStu p;
     for (auto& b : p.Bytes) b = byte();
     p.Bytes[0] |= HeadDirFlag;
+    if (rng() % 2) p.Bytes[1 + rng() % 7] = FrameEnd;  // a 0x0A inside the payload
     const TFrame frame = BuildFrame(p);
-    const bool clean = std::find(frame.begin() + 1, frame.end() - 1, FrameEnd) == frame.end() - 1;
+    endInside += std::find(frame.begin() + 1, frame.end() - 1, FrameEnd) != frame.end() - 1;
     stream.insert(stream.end(), frame.begin(), frame.end());
     for (int i = 0; i < static_cast<int>(rng() % 8); ++i) stream.push_back(byte());
 
@@ -246,17 +272,23 @@ TEST(FindFrameFuzz, ValidFramesSurviveGarbage) {
       while (FindFrame(buffer, out)) {
         ASSERT_LE(buffer.Count, ReceiveBufferSize);
         ASSERT_GE(buffer.Count, 0);
-        if (IsValidFrame(out) && std::memcmp(out, frame.data(), FrameSize) == 0) seen = true;
+        ASSERT_TRUE(reference::IsBoardFrameAt(out)) << "round " << round;
+        if (std::memcmp(out, frame.data(), FrameSize) == 0) seen = true;
       }
       ASSERT_LE(buffer.Count, 11);
     }
-    if (clean) {
+    const auto scanned = reference::ScanFrames(stream);
+    const bool there = std::any_of(scanned.begin(), scanned.end(), [&](const reference::TFoundFrame& f) {
+      return f.Offset == static_cast<std::size_t>(garbage);
+    });
+    if (there) {
       ++planted;
       EXPECT_TRUE(seen) << "round " << round;
       found += seen;
     }
   }
-  EXPECT_GT(planted, 10000);
+  EXPECT_GT(planted, 19900);
+  EXPECT_GT(endInside, 5000) << "frames with 0x0A inside are covered";
   EXPECT_EQ(found, planted);
 }
 

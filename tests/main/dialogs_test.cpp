@@ -256,8 +256,14 @@ TEST_P(BadHexTest, RaisesTheConversionErrorAndKeepsThePosition) {
 INSTANTIATE_TEST_SUITE_P(Texts, BadHexTest,
                          testing::Values(TBadHex{"G", 12}, TBadHex{"-1", 12}, TBadHex{"1G", 1}, TBadHex{"x", 12}));
 
-TEST_F(NodeDlgTest, BadHexFromCodeRaisesAtTheCaller) {
-  EXPECT_THROW(Dialog.AddrHexEdit->setText(QStringLiteral("G1")), EConvertError);
+// The conversion error is shown where the handler runs: it must not travel
+// back through the line edit's own code, which cannot be unwound through.
+TEST_F(NodeDlgTest, BadHexFromCodeShowsTheConversionErrorThere) {
+  Dialog.AddrUpDown->SetPosition(7);
+  EXPECT_NO_THROW(Dialog.AddrHexEdit->setText(QStringLiteral("G1")));
+  ASSERT_EQ(Errors.Texts().size(), 1);
+  EXPECT_EQ(Errors.Texts().at(0), QStringLiteral("'$G1' is not a valid integer value"));
+  EXPECT_EQ(Dialog.AddrUpDown->Position(), 7);
   Dialog.AddrUpDown->SetPosition(3);
   EXPECT_EQ(Dialog.AddrHexEdit->text(), QStringLiteral("03")) << "the lock was cleared";
 }

@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +27,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "boardprocess.h"
 #include "comm.h"
 #include "data.h"
 #include "insdlg.h"
@@ -86,25 +86,6 @@ class TDialogAnswer : public QObject {
   bool FShown = false;
   bool FModal = false;
   QString FCaption;
-};
-
-// servo-board-sim on COMn of a working directory, until destroyed.
-class TBoardProcess {
- public:
-  TBoardProcess(const QString& dir, int n, const QStringList& extra = {}) {
-    FProcess.start(QString::fromLocal8Bit(qgetenv("SERVO_BOARD_SIM")),
-                   QStringList{"--com", QString::number(n), "--dir", dir} + extra);
-    if (!FProcess.waitForReadyRead(5000)) throw std::runtime_error("the virtual board did not start");
-  }
-  ~TBoardProcess() {
-    FProcess.terminate();
-    FProcess.waitForFinished(5000);
-  }
-  TBoardProcess(const TBoardProcess&) = delete;
-  TBoardProcess& operator=(const TBoardProcess&) = delete;
-
- private:
-  QProcess FProcess;
 };
 
 // Chooses an entry of a drop-down list as the operator does.
