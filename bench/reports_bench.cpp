@@ -7,6 +7,9 @@
 //    (the angle and temperature charts show the last 30 seconds, the current
 //    chart spans all its points).
 // Run from any directory: it works in a temporary one.
+#include <malloc.h>
+#include <qcustomplot.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -16,8 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <malloc.h>
-#include <qcustomplot.h>
 #include <vector>
 
 #include "comm.h"
@@ -38,9 +39,7 @@ constexpr int MeasuredReports = 12000;
 constexpr int Runs = 7;
 constexpr int Redraws = 20;
 
-double SecondsSince(TClock::time_point start) {
-  return std::chrono::duration<double>(TClock::now() - start).count();
-}
+double SecondsSince(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
 
 std::size_t HeapInUse() { return mallinfo2().uordblks; }
 
@@ -109,8 +108,8 @@ struct TRuns {
 
 void ReportRuns(const char* what, TRuns runs) {
   std::printf("%-62s %9.0f reports/s  (best %.2f us, median %.2f us per report, %d runs of %d)\n", what,
-              MeasuredReports / runs.Best(), runs.Best() * 1e6 / MeasuredReports,
-              runs.Median() * 1e6 / MeasuredReports, Runs, MeasuredReports);
+              MeasuredReports / runs.Best(), runs.Best() * 1e6 / MeasuredReports, runs.Median() * 1e6 / MeasuredReports,
+              Runs, MeasuredReports);
 }
 
 // Unticking and ticking every row gives every node new, empty series.
@@ -151,8 +150,9 @@ void MeasureThroughputAndMemory() {
     MainForm->NodeRowAdd(std::move(node));
   }
   MainForm->CheckFirstNodes(NodeCount);
-  std::printf("%d ticked nodes, %d series\n", NodeCount,
-              MainForm->AngleChart->graphCount() + MainForm->CurrChart->graphCount() + MainForm->TempChart->graphCount());
+  std::printf(
+      "%d ticked nodes, %d series\n", NodeCount,
+      MainForm->AngleChart->graphCount() + MainForm->CurrChart->graphCount() + MainForm->TempChart->graphCount());
 
   TReportStream stream;
   TRuns empty;

@@ -78,7 +78,8 @@ void FitLegendColumns(QCustomPlot& chart) {
   QCPLegend* legend = chart.legend;
   int widest = 0;
   for (int i = 0; i < legend->elementCount(); ++i) {
-    if (const QCPLayoutElement* entry = legend->elementAt(i)) widest = std::max(widest, entry->minimumOuterSizeHint().width());
+    if (const QCPLayoutElement* entry = legend->elementAt(i))
+      widest = std::max(widest, entry->minimumOuterSizeHint().width());
   }
   if (widest == 0) return;
   const QMargins margins = legend->margins();

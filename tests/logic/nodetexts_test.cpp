@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "nodetexts.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

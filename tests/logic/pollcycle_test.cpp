@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "pollcycle.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -10,8 +10,8 @@ struct TSizeCase {
 };
 
 TEST(PollCycle, AsksForFourReportsPerNodeAtMost256) {
-  const TSizeCase cases[] = {{0, 0}, {1, 4}, {10, 40}, {63, 252}, {64, 256}, {65, 256}, {70, 256}, {1 << 30, 256},
-                             {-3, 0}};
+  const TSizeCase cases[] = {{0, 0},    {1, 4},    {10, 40},       {63, 252}, {64, 256},
+                             {65, 256}, {70, 256}, {1 << 30, 256}, {-3, 0}};
   for (const TSizeCase& c : cases) EXPECT_EQ(PollSizeFor(c.Nodes), c.Size) << c.Nodes;
 }
 

@@ -1,8 +1,8 @@
+#include "reportvalues.h"
+
 #include <gtest/gtest.h>
 
 #include <QLocale>
-
-#include "reportvalues.h"
 
 namespace {
 
@@ -12,8 +12,8 @@ struct TTextCase {
 };
 
 TEST(ReportValues, PositionsAreTenthsInTheGeneralForm) {
-  const TTextCase cases[] = {{1234, "123.4"}, {123, "12.3"}, {-5, "-0.5"}, {70, "7"}, {0, "0"}, {-32768, "-3276.8"},
-                             {32767, "3276.7"}, {1, "0.1"}};
+  const TTextCase cases[] = {{1234, "123.4"}, {123, "12.3"},       {-5, "-0.5"},      {70, "7"},
+                             {0, "0"},        {-32768, "-3276.8"}, {32767, "3276.7"}, {1, "0.1"}};
   for (const TTextCase& c : cases) EXPECT_EQ(PosText(c.Value), QString::fromLatin1(c.Text)) << c.Value;
   EXPECT_DOUBLE_EQ(PosPlotValue(1234), 123.4);
   EXPECT_DOUBLE_EQ(PWMPlotValue(-300), -30.0);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "seriestag.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -10,8 +10,9 @@ struct TTagCase {
 };
 
 TEST(SeriesTag, PacksBusAddressAndKindIntoBytes) {
-  const TTagCase cases[] = {{1, 5, KindPWM, 0x000501},   {2, 5, KindPos, 0x010502},   {0, 0x64, KindCurrent, 0x026400},
-                            {1, 0xFF, KindTemp, 0x03FF01}, {-1, 3, KindPos, 0x0103FF}, {0x1FF, 0x102, KindPWM, 0x0002FF}};
+  const TTagCase cases[] = {{1, 5, KindPWM, 0x000501},        {2, 5, KindPos, 0x010502},
+                            {0, 0x64, KindCurrent, 0x026400}, {1, 0xFF, KindTemp, 0x03FF01},
+                            {-1, 3, KindPos, 0x0103FF},       {0x1FF, 0x102, KindPWM, 0x0002FF}};
   for (const TTagCase& c : cases) {
     EXPECT_EQ(SeriesTag(c.Bus, c.Addr, c.Kind), c.Tag) << c.Bus << "/" << c.Addr << "/" << c.Kind;
     EXPECT_EQ(SeriesTag(c.Bus, c.Addr, c.Kind) >> 24, 0u);

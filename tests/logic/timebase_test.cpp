@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "timebase.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

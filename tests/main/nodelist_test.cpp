@@ -1,10 +1,11 @@
 // The node list in the real window: filled at start-up, and changed by the
 // tool buttons and the double click through the node editor, each change
 // written to a real Korvane.mdb.
+#include <qcustomplot.h>
+
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
-#include <qcustomplot.h>
 
 #include "chartseries.h"
 #include "noderow.h"
@@ -21,12 +22,6 @@ class NodeListTest : public TProgramFixture {
     for (const TNodeStu& n : nodes) SqlNode(n.NodeName, n.Channel, n.Addr, n.Angle, n.Interv);
     CreateProgram();
     ASSERT_TRUE(Errors.Texts().isEmpty()) << Errors.Texts().join('\n').toStdString();
-  }
-
-  void ShowActive() {
-    MainForm->show();
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
   }
 
   static QTreeWidget* List() { return MainForm->NodeList; }
@@ -55,23 +50,21 @@ class NodeListTest : public TProgramFixture {
   }
 
   // A tool button pressed while the node list holds the keyboard focus.
-  void ClickWithListFocus(QToolButton* button) {
-    // The offscreen platform leaves a closed dialog the active window.
-    MainForm->activateWindow();
-    ASSERT_TRUE(WaitUntil([] { return QApplication::activeWindow() == MainForm; }, 5000));
+  static void ClickWithListFocus(QToolButton* button) {
     List()->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), List());
     QTest::mouseClick(button, Qt::LeftButton);
   }
 
-  void DoubleClickRow(int i) {
+  static void DoubleClickRow(int i) {
     const QRect cell = List()->visualRect(List()->model()->index(i, 1));
     // The first click of a double click presses the row.
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
   }
 
-  static std::function<void(TNodeDlg&)> Enter(const char* name, int busItem, const char* hexAddr, int angle, int interv) {
+  static std::function<void(TNodeDlg&)> Enter(const char* name, int busItem, const char* hexAddr, int angle,
+                                              int interv) {
     return [=](TNodeDlg& editor) {
       editor.NameEdit->setText(QString::fromLatin1(name));
       editor.AddrHexEdit->setText(QString::fromLatin1(hexAddr));
@@ -92,17 +85,18 @@ TNodeStu Node(const char* name, int channel, int addr, int angle = 0, int interv
   return node;
 }
 
-const std::vector<TNodeStu> SevenNodes = {Node("R1", 2, 1, 30, 500), Node("C5", 1, 5, 45, 250),
-                                          Node("C3", 1, 3, 90, 1000), Node("B7", 0, 7, 10, 50),
-                                          Node("C9", 1, 9), Node("R4", 2, 4), Node("X2", 5, 2)};
+const std::vector<TNodeStu> SevenNodes = {
+    Node("R1", 2, 1, 30, 500), Node("C5", 1, 5, 45, 250), Node("C3", 1, 3, 90, 1000),
+    Node("B7", 0, 7, 10, 50),  Node("C9", 1, 9),          Node("R4", 2, 4),
+    Node("X2", 5, 2)};
 
 TEST_F(NodeListTest, StartUpListsTheTableByBusAndAddressAndTicksTheFirstFive) {
   StartWith(SevenNodes);
   ASSERT_EQ(Rows(), 7);
-  const QStringList expected[] = {
-      {"B7", "07", "CAN+485", "10", "50"}, {"C3", "03", "CAN", "90", "1000"}, {"C5", "05", "CAN", "45", "250"},
-      {"C9", "09", "CAN", "0", "0"},       {"R1", "01", "RS485", "30", "500"}, {"R4", "04", "RS485", "0", "0"},
-      {"X2", "02", "", "0", "0"}};
+  const QStringList expected[] = {{"B7", "07", "CAN+485", "10", "50"}, {"C3", "03", "CAN", "90", "1000"},
+                                  {"C5", "05", "CAN", "45", "250"},    {"C9", "09", "CAN", "0", "0"},
+                                  {"R1", "01", "RS485", "30", "500"},  {"R4", "04", "RS485", "0", "0"},
+                                  {"X2", "02", "", "0", "0"}};
   for (int i = 0; i < 7; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(RowTexts(i), expected[i]) << "a fresh row has exactly four sub-items";
@@ -112,7 +106,8 @@ TEST_F(NodeListTest, StartUpListsTheTableByBusAndAddressAndTicksTheFirstFive) {
   EXPECT_EQ(SelectedRow(), 6) << "every added row was selected in turn";
   EXPECT_EQ(SeriesTitles(MainForm->AngleChart),
             (QStringList{"B7PWM", "B7Pos", "C3PWM", "C3Pos", "C5PWM", "C5Pos", "C9PWM", "C9Pos", "R1PWM", "R1Pos"}));
-  EXPECT_EQ(SeriesTitles(MainForm->CurrChart), (QStringList{"B7Current", "C3Current", "C5Current", "C9Current", "R1Current"}));
+  EXPECT_EQ(SeriesTitles(MainForm->CurrChart),
+            (QStringList{"B7Current", "C3Current", "C5Current", "C9Current", "R1Current"}));
   EXPECT_EQ(SeriesTitles(MainForm->TempChart), (QStringList{"B7Temp", "C3Temp", "C5Temp", "C9Temp", "R1Temp"}));
   // The records carry the table's keys.
   for (int i = 0; i < 7; ++i) EXPECT_GT(Row(i)->Node()->ID, 0);
@@ -152,11 +147,11 @@ TEST_F(NodeListTest, AddStoresTheNodeAndAppendsItUntickedAndSelected) {
   ShowActive();
   List()->setCurrentItem(List()->topLevelItem(0));
   const int seriesBefore = SeriesCount();
-  const auto answer = AnswerNodeEditor(Enter("Elbow", 0, "0a", 120, 300));
-  ClickWithListFocus(MainForm->AddBtn);
-  ASSERT_TRUE(answer->Shown());
-  EXPECT_TRUE(answer->Modal());
-  EXPECT_EQ(answer->Caption(), QStringLiteral("Add node"));
+  const TDialogVisit answer =
+      AnswerNodeDlg([] { ClickWithListFocus(MainForm->AddBtn); }, Enter("Elbow", 0, "0a", 120, 300));
+  ASSERT_TRUE(answer.Shown);
+  EXPECT_TRUE(answer.Modal);
+  EXPECT_EQ(answer.Caption, QStringLiteral("Add node"));
   ASSERT_EQ(Rows(), 3);
   EXPECT_EQ(RowTexts(2), (QStringList{"Elbow", "0A", "CAN", "120", "300"})) << "a node added later goes to the end";
   EXPECT_FALSE(Row(2)->IsTicked());
@@ -173,9 +168,9 @@ TEST_F(NodeListTest, CancelledAddChangesNothing) {
   StartWith({Node("C5", 1, 5)});
   ShowActive();
   const long before = Statements();
-  const auto answer = AnswerNodeEditor(Enter("Never", 1, "1", 1, 1), false);
-  ClickWithListFocus(MainForm->AddBtn);
-  ASSERT_TRUE(answer->Shown());
+  const TDialogVisit answer =
+      AnswerNodeDlg([] { ClickWithListFocus(MainForm->AddBtn); }, Enter("Never", 1, "1", 1, 1), false);
+  ASSERT_TRUE(answer.Shown);
   EXPECT_EQ(Rows(), 1);
   EXPECT_EQ(Statements(), before);
 }
@@ -186,14 +181,14 @@ TEST_F(NodeListTest, DoubleClickEditsTheRowAndKeepsItsReportColumnsAndSeries) {
   DispatchPayload(MakeReport(ReportKindPos, 1, 5, 10, 1234));
   DispatchPayload(MakeReport(0x19, 1, 5, 20, 250));
   TNodeStu seen;
-  const auto answer = AnswerNodeEditor([&](TNodeDlg& editor) {
-    editor.StoreNode(seen);  // what the editor showed
-    Enter("Wrist", 1, "21", 200, 1500)(editor);
-  });
-  DoubleClickRow(0);
-  ASSERT_TRUE(answer->Shown());
-  EXPECT_TRUE(answer->Modal());
-  EXPECT_EQ(answer->Caption(), QStringLiteral("Edit node"));
+  const TDialogVisit answer = AnswerNodeDlg([] { DoubleClickRow(0); },
+                                            [&](TNodeDlg& editor) {
+                                              editor.StoreNode(seen);  // what the editor showed
+                                              Enter("Wrist", 1, "21", 200, 1500)(editor);
+                                            });
+  ASSERT_TRUE(answer.Shown);
+  EXPECT_TRUE(answer.Modal);
+  EXPECT_EQ(answer.Caption, QStringLiteral("Edit node"));
   EXPECT_EQ(seen.NodeName, QStringLiteral("C5"));
   EXPECT_EQ(seen.Addr, 5);
   EXPECT_EQ(seen.Angle, 45);
@@ -212,14 +207,13 @@ TEST_F(NodeListTest, TheEditorKeepsItsValuesBetweenUses) {
   StartWith({Node("C5", 1, 5, 45, 250)});
   ShowActive();
   List()->setCurrentItem(List()->topLevelItem(0));
-  const auto edit = AnswerNodeEditor(nullptr, false);
-  ClickWithListFocus(MainForm->EditBtn);
-  ASSERT_TRUE(edit->Shown());
+  const TDialogVisit edit = AnswerNodeDlg([] { ClickWithListFocus(MainForm->EditBtn); }, nullptr, false);
+  ASSERT_TRUE(edit.Shown);
   TNodeStu shown;
-  const auto add = AnswerNodeEditor([&](TNodeDlg& editor) { editor.StoreNode(shown); });
-  ClickWithListFocus(MainForm->AddBtn);
-  ASSERT_TRUE(add->Shown());
-  EXPECT_EQ(add->Caption(), QStringLiteral("Add node"));
+  const TDialogVisit add =
+      AnswerNodeDlg([] { ClickWithListFocus(MainForm->AddBtn); }, [&](TNodeDlg& editor) { editor.StoreNode(shown); });
+  ASSERT_TRUE(add.Shown);
+  EXPECT_EQ(add.Caption, QStringLiteral("Add node"));
   EXPECT_EQ(shown.NodeName, QStringLiteral("C5"));
   EXPECT_EQ(shown.Addr, 5);
   EXPECT_EQ(shown.Angle, 45);
@@ -231,12 +225,12 @@ TEST_F(NodeListTest, TheEditorKeepsItsValuesBetweenUses) {
 TEST_F(NodeListTest, AConversionErrorInTheEditorGoesToTheErrorBox) {
   StartWith({Node("C5", 1, 5)});
   ShowActive();
-  const auto answer = AnswerNodeEditor([](TNodeDlg& editor) {
-    editor.AddrHexEdit->selectAll();
-    QTest::keyClicks(editor.AddrHexEdit, QStringLiteral("G"));
-  });
-  DoubleClickRow(0);
-  ASSERT_TRUE(answer->Shown());
+  const TDialogVisit answer = AnswerNodeDlg([] { DoubleClickRow(0); },
+                                            [](TNodeDlg& editor) {
+                                              editor.AddrHexEdit->selectAll();
+                                              QTest::keyClicks(editor.AddrHexEdit, QStringLiteral("G"));
+                                            });
+  ASSERT_TRUE(answer.Shown);
   ASSERT_EQ(Errors.Texts().size(), 1);
   EXPECT_EQ(Errors.Texts().at(0), QStringLiteral("'$G' is not a valid integer value"));
   EXPECT_EQ(Row(0)->Node()->Addr, 5) << "the address the spin kept";
@@ -270,7 +264,8 @@ TEST_F(NodeListTest, DeletingATickedNodeRemovesItsSeriesAnUntickedOneLeavesTheCh
   ShowActive();
   List()->setCurrentItem(List()->topLevelItem(1));
   ClickWithListFocus(MainForm->DelBtn);
-  EXPECT_EQ(SeriesTitles(MainForm->AngleChart), (QStringList{"APWM", "APos", "CPWM", "CPos", "DPWM", "DPos", "EPWM", "EPos"}));
+  EXPECT_EQ(SeriesTitles(MainForm->AngleChart),
+            (QStringList{"APWM", "APos", "CPWM", "CPos", "DPWM", "DPos", "EPWM", "EPos"}));
   EXPECT_EQ(SeriesTitles(MainForm->TempChart), (QStringList{"ATemp", "CTemp", "DTemp", "ETemp"}));
   const int before = SeriesCount();
   List()->setCurrentItem(List()->topLevelItem(4));  // F, unticked
@@ -296,11 +291,14 @@ TEST_F(NodeListTest, ToolButtonsDoNothingWhileNeitherListHasTheFocus) {
   ShowActive();
   MainForm->PriEdit->setFocus();
   const long before = Statements();
-  const auto answer = AnswerNodeEditor(Enter("Never", 0, "1", 1, 1));
-  for (QToolButton* button : {MainForm->AddBtn, MainForm->EditBtn, MainForm->DelBtn, MainForm->ClearBtn}) {
-    QTest::mouseClick(button, Qt::LeftButton);
-  }
-  EXPECT_FALSE(answer->Shown());
+  const TDialogVisit answer = AnswerNodeDlg(
+      [] {
+        for (QToolButton* button : {MainForm->AddBtn, MainForm->EditBtn, MainForm->DelBtn, MainForm->ClearBtn}) {
+          QTest::mouseClick(button, Qt::LeftButton);
+        }
+      },
+      Enter("Never", 0, "1", 1, 1));
+  EXPECT_FALSE(answer.Shown);
   EXPECT_EQ(Rows(), 2);
   EXPECT_EQ(Statements(), before);
   EXPECT_EQ(TableNodes().size(), 2);
@@ -310,9 +308,8 @@ TEST_F(NodeListTest, AnInsertThatStoresNothingAddsNoRow) {
   StartWith({Node("A", 1, 1)});
   Sql(QStringLiteral("CREATE TRIGGER IgnoreInserts BEFORE INSERT ON NodeTable BEGIN SELECT RAISE(IGNORE); END"));
   ShowActive();
-  const auto answer = AnswerNodeEditor(Enter("Lost", 0, "2", 0, 0));
-  ClickWithListFocus(MainForm->AddBtn);
-  ASSERT_TRUE(answer->Shown());
+  const TDialogVisit answer = AnswerNodeDlg([] { ClickWithListFocus(MainForm->AddBtn); }, Enter("Lost", 0, "2", 0, 0));
+  ASSERT_TRUE(answer.Shown);
   EXPECT_EQ(Rows(), 1);
   EXPECT_EQ(SelectedRow(), 0);
   EXPECT_TRUE(Errors.Texts().isEmpty());
@@ -322,9 +319,8 @@ TEST_F(NodeListTest, AnEditOfARowThatIsGoneRestoresTheRecord) {
   StartWith({Node("C5", 1, 5, 45, 250)});
   Sql(QStringLiteral("DELETE FROM NodeTable"));
   ShowActive();
-  const auto answer = AnswerNodeEditor(Enter("Moved", 1, "6", 1, 1));
-  DoubleClickRow(0);
-  ASSERT_TRUE(answer->Shown());
+  const TDialogVisit answer = AnswerNodeDlg([] { DoubleClickRow(0); }, Enter("Moved", 1, "6", 1, 1));
+  ASSERT_TRUE(answer.Shown);
   EXPECT_EQ(RowTexts(0), (QStringList{"C5", "05", "CAN", "45", "250"}));
   EXPECT_EQ(Row(0)->Node()->NodeName, QStringLiteral("C5"));
   EXPECT_EQ(Row(0)->Node()->Addr, 5);
@@ -351,8 +347,8 @@ TEST_P(RefusedNodeChangeTest, LeavesListRecordSeriesAndTableAsTheyWere) {
   const QStringList rows[] = {RowTexts(0), RowTexts(1)};
   const QStringList angleSeries = SeriesTitles(MainForm->AngleChart);
   const QVector<QVariantList> table = TableNodes();
-  const auto answer = AnswerNodeEditor(Enter("Changed", 1, "3F", 300, 3000));
-  ClickWithListFocus(MainForm->*GetParam().Button);
+  QToolButton* button = MainForm->*GetParam().Button;
+  AnswerNodeDlg([button] { ClickWithListFocus(button); }, Enter("Changed", 1, "3F", 300, 3000));
   ASSERT_EQ(Errors.Texts().size(), 1);
   EXPECT_TRUE(Errors.Texts().at(0).contains(QLatin1String("readonly"))) << Errors.Texts().at(0).toStdString();
   ASSERT_EQ(Rows(), 2);
@@ -384,10 +380,9 @@ TEST_F(NodeListTest, AnEditOfALockedFileRestoresTheRecord) {
   ShowActive();
   TSqlFile locker(Cwd.File(DatabaseFile()));
   locker.Exec(QStringLiteral("BEGIN EXCLUSIVE"));
-  const auto answer = AnswerNodeEditor(Enter("Moved", 1, "6", 1, 1));
-  DoubleClickRow(0);
+  const TDialogVisit answer = AnswerNodeDlg([] { DoubleClickRow(0); }, Enter("Moved", 1, "6", 1, 1));
   locker.Exec(QStringLiteral("ROLLBACK"));
-  ASSERT_TRUE(answer->Shown());
+  ASSERT_TRUE(answer.Shown);
   ASSERT_EQ(Errors.Texts().size(), 1);
   EXPECT_TRUE(Errors.Texts().at(0).contains(QLatin1String("locked"))) << Errors.Texts().at(0).toStdString();
   EXPECT_EQ(Row(0)->Node()->NodeName, QStringLiteral("C5"));

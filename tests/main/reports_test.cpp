@@ -1,10 +1,11 @@
 // Live reports through the dispatcher into the real window: the node list's
 // columns, the three charts, the series that follow the ticks of the rows
 // and the view check boxes, and the coalesced redraws.
+#include <qcustomplot.h>
+
 #include <QCheckBox>
 #include <QTest>
 #include <QTreeWidget>
-#include <qcustomplot.h>
 
 #include "chartseries.h"
 #include "noderow.h"
@@ -33,7 +34,8 @@ class ReportsTest : public TProgramFixture {
 
   static QStringList RowNames() {
     QStringList names;
-    for (int i = 0; i < MainForm->NodeList->topLevelItemCount(); ++i) names << MainForm->NodeList->topLevelItem(i)->text(0);
+    for (int i = 0; i < MainForm->NodeList->topLevelItemCount(); ++i)
+      names << MainForm->NodeList->topLevelItem(i)->text(0);
     return names;
   }
 
@@ -53,7 +55,8 @@ class ReportsTest : public TProgramFixture {
   static TPoints PointsOf(const TChartSeries* series) {
     TPoints points;
     if (!series) return points;
-    for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it) points.emplace_back(it->key, it->value);
+    for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it)
+      points.emplace_back(it->key, it->value);
     return points;
   }
 
@@ -162,7 +165,8 @@ TEST_P(PWMFanOutTest, GoesToTheSeriesOfTheAddressedNodes) {
   Report(ReportKindPWM, GetParam().Bus, GetParam().Addr, 300);
   const std::pair<int, int> ticked[] = {{0, 5}, {1, 5}, {1, 7}, {1, 9}, {2, 5}};
   for (const auto& node : ticked) {
-    const bool plotted = std::find(GetParam().Plotted.begin(), GetParam().Plotted.end(), node) != GetParam().Plotted.end();
+    const bool plotted =
+        std::find(GetParam().Plotted.begin(), GetParam().Plotted.end(), node) != GetParam().Plotted.end();
     const TPoints expected = plotted ? TPoints{{KeyOfNow(), 30.0}} : TPoints{};
     EXPECT_EQ(Points(node.first, node.second, KindPWM), expected) << node.first << "/" << node.second;
   }
@@ -171,15 +175,14 @@ TEST_P(PWMFanOutTest, GoesToTheSeriesOfTheAddressedNodes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reports, PWMFanOutTest,
-    testing::Values(TPWMCase{"BothBusesOneAddress", 0, 5, {{1, 5}, {2, 5}}},
-                    TPWMCase{"OneNode", 1, 9, {{1, 9}}},
-                    TPWMCase{"EveryTickedNodeOfBus1", 1, 0, {{1, 5}, {1, 7}, {1, 9}}},
-                    TPWMCase{"EveryTickedNodeOfBus2", 2, 0, {{2, 5}}},
-                    TPWMCase{"EveryTickedNode", 0, 0, {{0, 5}, {1, 5}, {1, 7}, {1, 9}, {2, 5}}},
-                    TPWMCase{"UnknownNode", 1, 99, {}}),
-    [](const testing::TestParamInfo<TPWMCase>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Reports, PWMFanOutTest,
+                         testing::Values(TPWMCase{"BothBusesOneAddress", 0, 5, {{1, 5}, {2, 5}}},
+                                         TPWMCase{"OneNode", 1, 9, {{1, 9}}},
+                                         TPWMCase{"EveryTickedNodeOfBus1", 1, 0, {{1, 5}, {1, 7}, {1, 9}}},
+                                         TPWMCase{"EveryTickedNodeOfBus2", 2, 0, {{2, 5}}},
+                                         TPWMCase{"EveryTickedNode", 0, 0, {{0, 5}, {1, 5}, {1, 7}, {1, 9}, {2, 5}}},
+                                         TPWMCase{"UnknownNode", 1, 99, {}}),
+                         [](const testing::TestParamInfo<TPWMCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(ReportsTest, PWMIsPlottedOnlyWhileItsKindIsShown) {
   MainForm->FConfig.ViewFlag = ViewBit(KindPos);
@@ -251,7 +254,8 @@ TEST_F(ReportsTest, RowsWithTheSameBusAndAddressShareTheirSeries) {
   RowOf("B2")->setCheckState(0, Qt::Checked);
   EXPECT_EQ(MainForm->AngleChart->graphCount(), 12);
   Report(ReportKindPos, 1, 5, 100);
-  EXPECT_EQ(PointsOf(static_cast<TChartSeries*>(MainForm->AngleChart->graph(3))).size(), 1u) << "the first with the tag";
+  EXPECT_EQ(PointsOf(static_cast<TChartSeries*>(MainForm->AngleChart->graph(3))).size(), 1u)
+      << "the first with the tag";
   EXPECT_EQ(RowOf("B")->text(5), QStringLiteral("10"));
   EXPECT_EQ(RowOf("B2")->columnCount(), 5) << "the first row of the node takes the columns";
   RowOf("B2")->setCheckState(0, Qt::Unchecked);

@@ -34,7 +34,8 @@ class RunControlTest : public TProgramFixture {
 
   static std::vector<TPayloadStu> Reports(int count) {
     std::vector<TPayloadStu> reports;
-    for (int i = 0; i < count; ++i) reports.push_back(MakeReport(ReportKindPos, 1, 1, static_cast<std::uint16_t>(i), i));
+    for (int i = 0; i < count; ++i)
+      reports.push_back(MakeReport(ReportKindPos, 1, 1, static_cast<std::uint16_t>(i), i));
     return reports;
   }
 };

@@ -2,11 +2,11 @@
 // board is polled, the Pos column of every node fills and the charts scroll;
 // after Stop no poll goes out.
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <QFile>
 #include <QTest>
 #include <QTreeWidget>
-#include <qcustomplot.h>
 
 #include "chartseries.h"
 #include "programfixture.h"

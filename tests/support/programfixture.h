@@ -14,7 +14,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -46,46 +45,11 @@ inline std::vector<std::uint8_t> FrameBytes(const TPayloadStu& payload) {
   return {frame.begin(), frame.end()};
 }
 
-// Answers a modal dialog the next time it is shown, from inside its modal
-// loop: `fill` sets its controls, then `button` is clicked. A dialog that is
-// never shown is never answered.
-class TDialogAnswer : public QObject {
- public:
-  TDialogAnswer(QDialog* dialog, std::function<void()> fill, QPushButton* button)
-      : FDialog(dialog), FFill(std::move(fill)), FButton(button) {
-    FDialog->installEventFilter(this);
-  }
-  ~TDialogAnswer() override {
-    if (FDialog) FDialog->removeEventFilter(this);
-  }
-
-  bool Shown() const { return FShown; }
-  // Whether it was the application's modal window while shown.
-  bool Modal() const { return FModal; }
-  // The caption the dialog had when it was shown.
-  const QString& Caption() const { return FCaption; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == FDialog && event->type() == QEvent::Show && !FShown) {
-      FShown = true;
-      FCaption = FDialog->windowTitle();
-      QTimer::singleShot(0, this, [this] {
-        FModal = QApplication::activeModalWidget() == FDialog;
-        if (FFill) FFill();
-        QTest::mouseClick(FButton, Qt::LeftButton);
-      });
-    }
-    return false;
-  }
-
- private:
-  QPointer<QDialog> FDialog;
-  std::function<void()> FFill;
-  QPushButton* FButton;
-  bool FShown = false;
-  bool FModal = false;
-  QString FCaption;
+// What a modal dialog showed while a test's action ran.
+struct TDialogVisit {
+  bool Shown = false;
+  bool Modal = false;  // it was the application's modal window
+  QString Caption;
 };
 
 // Chooses an entry of a drop-down list as the operator does.
@@ -165,29 +129,43 @@ class TProgramFixture : public testing::Test {
     return words;
   }
 
-  // Runs `action`; when it opens the instruction editor, `fill` sets the
-  // editor's controls and Ok (or Cancel) closes it. Returns whether the
-  // editor was shown.
-  static bool AnswerInsDlg(const std::function<void()>& action, const std::function<void(TInsDlg&)>& fill,
-                           bool ok = true) {
-    bool shown = false;
+  // Runs `action`; when it opens the dialog, `fill` sets the dialog's
+  // controls from inside its modal loop and `button` closes it.
+  template <typename Dialog>
+  static TDialogVisit AnswerDialog(Dialog* dialog, QPushButton* button, const std::function<void()>& action,
+                                   const std::function<void(Dialog&)>& fill) {
+    TDialogVisit visit;
     QTimer answer;  // goes with this call, also when the action raises
-    answer.setSingleShot(true);
     QObject::connect(&answer, &QTimer::timeout, [&] {
-      if (!InsDlg->isVisible()) return;
-      shown = true;
-      fill(*InsDlg);
-      (ok ? InsDlg->OkBtn : InsDlg->CancelBtn)->click();
+      if (!dialog->isVisible()) return;
+      answer.stop();
+      visit.Shown = true;
+      visit.Modal = QApplication::activeModalWidget() == dialog;
+      visit.Caption = dialog->windowTitle();
+      if (fill) fill(*dialog);
+      button->click();
     });
     answer.start(0);
     action();
     // The windowing system gives the focus back to the main window when the
-    // editor closes; the offscreen platform needs to be told.
-    if (shown && MainForm->isVisible()) {
+    // dialog closes; the offscreen platform needs to be told.
+    if (visit.Shown && MainForm->isVisible()) {
       MainForm->activateWindow();
       WaitUntil([] { return QApplication::activeWindow() == MainForm; }, 5000);
     }
-    return shown;
+    return visit;
+  }
+
+  // The instruction editor answered with Ok (or Cancel); whether it was shown.
+  static bool AnswerInsDlg(const std::function<void()>& action, const std::function<void(TInsDlg&)>& fill,
+                           bool ok = true) {
+    return AnswerDialog(InsDlg, ok ? InsDlg->OkBtn : InsDlg->CancelBtn, action, fill).Shown;
+  }
+
+  // The node editor answered with OK (or Cancel).
+  static TDialogVisit AnswerNodeDlg(const std::function<void()>& action, const std::function<void(TNodeDlg&)>& fill,
+                                    bool ok = true) {
+    return AnswerDialog(NodeDlg, ok ? NodeDlg->OkBtn : NodeDlg->CancelBtn, action, fill);
   }
 
   void ShowActive() const {
@@ -255,12 +233,6 @@ class TProgramFixture : public testing::Test {
         .Rows(QStringLiteral("SELECT * FROM NodeTable ORDER BY ID"),
               {QStringLiteral("NodeName"), QStringLiteral("Channel"), QStringLiteral("Addr"), QStringLiteral("Angle"),
                QStringLiteral("Interv"), QStringLiteral("ID")});
-  }
-
-  // Answers the node editor the next time it is shown (see TDialogAnswer).
-  std::unique_ptr<TDialogAnswer> AnswerNodeEditor(const std::function<void(TNodeDlg&)>& fill, bool confirm = true) {
-    return std::make_unique<TDialogAnswer>(
-        NodeDlg, [fill] { if (fill) fill(*NodeDlg); }, confirm ? NodeDlg->OkBtn : NodeDlg->CancelBtn);
   }
 
   // The request frames the program has sent to the pseudo-terminal board,
