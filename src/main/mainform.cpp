@@ -238,39 +238,41 @@ void TMainForm::SetupSettings() {
   RunTimer.setInterval(RunTimerInterval);
 }
 
+// Every handler shows its own errors: an error must not unwind through the
+// toolkit's code between the signal and the handler.
 void TMainForm::BindToolBar() {
-  connect(AddBtn, &QToolButton::clicked, this, &TMainForm::AddBtnClick);
-  connect(InsertBtn, &QToolButton::clicked, this, &TMainForm::InsertBtnClick);
-  connect(EditBtn, &QToolButton::clicked, this, &TMainForm::EditBtnClick);
-  connect(DelBtn, &QToolButton::clicked, this, &TMainForm::DelBtnClick);
-  connect(ClearBtn, &QToolButton::clicked, this, &TMainForm::ClearBtnClick);
-  connect(UpBtn, &QToolButton::clicked, this, &TMainForm::UpBtnClick);
-  connect(DownBtn, &QToolButton::clicked, this, &TMainForm::DownBtnClick);
-  connect(TopBtn, &QToolButton::clicked, this, &TMainForm::TopBtnClick);
-  connect(BotBtn, &QToolButton::clicked, this, &TMainForm::BotBtnClick);
-  connect(MakeBtn, &QToolButton::clicked, this, &TMainForm::MakeBtnClick);
+  connect(AddBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::AddBtnClick));
+  connect(InsertBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::InsertBtnClick));
+  connect(EditBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::EditBtnClick));
+  connect(DelBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::DelBtnClick));
+  connect(ClearBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::ClearBtnClick));
+  connect(UpBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::UpBtnClick));
+  connect(DownBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::DownBtnClick));
+  connect(TopBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::TopBtnClick));
+  connect(BotBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::BotBtnClick));
+  connect(MakeBtn, &QToolButton::clicked, this, ShowingErrors(this, &TMainForm::MakeBtnClick));
 }
 
 void TMainForm::BindLists() {
-  connect(NodeList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::NodeListDblClick);
-  connect(InsList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::InsListDblClick);
+  connect(NodeList, &QTreeWidget::itemDoubleClicked, this, ShowingErrors(this, &TMainForm::NodeListDblClick));
+  connect(InsList, &QTreeWidget::itemDoubleClicked, this, ShowingErrors(this, &TMainForm::InsListDblClick));
   // Only a change of a row's check box counts, not the column texts that
   // reports keep rewriting.
   connect(NodeList->model(), &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
             if (!roles.contains(Qt::CheckStateRole)) return;
-            for (int row = first.row(); row <= last.row(); ++row) {
-              NodeListItemChecked(NodeList->topLevelItem(row));
-            }
+            ShowingErrors([&] {
+              for (int row = first.row(); row <= last.row(); ++row) NodeListItemChecked(NodeList->topLevelItem(row));
+            })();
           });
 }
 
 void TMainForm::BindRunControl() {
-  connect(LoadBtn, &QPushButton::clicked, this, &TMainForm::LoadBtnClick);
-  connect(ProgramBtn, &QPushButton::clicked, this, &TMainForm::ProgramBtnClick);
-  connect(StartBtn, &QPushButton::clicked, this, &TMainForm::StartBtnClick);
-  connect(StopBtn, &QPushButton::clicked, this, &TMainForm::StopBtnClick);
-  connect(&RunTimer, &QTimer::timeout, this, &TMainForm::RunTimerTimer);
+  connect(LoadBtn, &QPushButton::clicked, this, ShowingErrors(this, &TMainForm::LoadBtnClick));
+  connect(ProgramBtn, &QPushButton::clicked, this, ShowingErrors(this, &TMainForm::ProgramBtnClick));
+  connect(StartBtn, &QPushButton::clicked, this, ShowingErrors(this, &TMainForm::StartBtnClick));
+  connect(StopBtn, &QPushButton::clicked, this, ShowingErrors(this, &TMainForm::StopBtnClick));
+  connect(&RunTimer, &QTimer::timeout, this, ShowingErrors(this, &TMainForm::RunTimerTimer));
 }
 
 void TMainForm::FormCreate() {
