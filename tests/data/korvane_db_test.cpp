@@ -136,6 +136,10 @@ TEST_F(KorvaneDbTest, DemoAddsFourNodesAndTheirSwingProgram) {
 
   TDataMod store(nullptr, Cwd.File("demo.mdb"));
   store.DataModuleCreate();
+  TConfigStu config;
+  ASSERT_TRUE(store.ReadConfig(config));
+  EXPECT_TRUE(config.AutoRpt) << "the board reports by itself, so the charts move";
+  EXPECT_TRUE(config.PWMRpt);
   std::vector<TNodeStu> nodes;
   ASSERT_TRUE(store.ReadNodes([&](TNodeStu* n) {
     nodes.push_back(*n);

@@ -31,7 +31,8 @@ const char* const Usage =
     "init   creates FILE with the tables ConfigTable, NodeTable and InsTable and one\n"
     "       configuration row with the program's initial settings; an existing file\n"
     "       is never overwritten. With --demo the file also gets four sample\n"
-    "       nodes (two on CAN, two on RS485) and the swing program made for them.\n"
+    "       nodes (two on CAN, two on RS485), the swing program made for them, and\n"
+    "       the board set to report by itself, PWM values included.\n"
     "check  tells whether FILE has every table and column the program uses and\n"
     "       exactly one configuration row; lists what is missing otherwise.\n"
     "FILE defaults to Korvane.mdb in the current directory.\n";
@@ -56,12 +57,16 @@ TNodeStu SampleNode(const char* name, int channel, int addr, int angle, int inte
 }
 
 // Four nodes with different angles, and the swing program the generator
-// makes for them (one swing per node, position reads included).
+// makes for them (one swing per node, position reads included). The board
+// reports by itself (PWM values too), so the charts move as soon as the
+// program runs.
 void AddDemoContent(const QString& fileName) {
   const std::vector<TNodeStu> nodes = {SampleNode("Shoulder", 1, 0x01, 30, 600), SampleNode("Elbow", 1, 0x02, 45, 400),
                                        SampleNode("Wrist", 2, 0x05, 20, 500), SampleNode("Gripper", 2, 0x06, 60, 300)};
   TDataMod store(nullptr, fileName);
   store.DataModuleCreate();
+  if (!store.UpdateAutoRpt(true) || !store.UpdatePWMRpt(true))
+    throw EDatabaseError(QStringLiteral("cannot set the sample settings"));
   for (TNodeStu node : nodes) {
     if (!store.InsertNode(node)) throw EDatabaseError(QStringLiteral("cannot add the sample node ") + node.NodeName);
   }
