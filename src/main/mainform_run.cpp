@@ -40,14 +40,12 @@ void TMainForm::StartBtnClick() {
   UpdateControls();
 }
 
-// The lamp goes back to silver: it shows the program running only while it
-// runs.
+// The lamp keeps the colour of its last blink.
 void TMainForm::StopBtnClick() {
   ShowStatus(WaitText());
   if (!RunCommand(CmdStop)) return;
   FRunning = false;
   UpdateControls();
-  RunLed->SetBrushColor(LampSilver);
 }
 
 void TMainForm::RunTimerTimer() {
