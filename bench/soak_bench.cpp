@@ -72,12 +72,7 @@ QString SimulatorPath() {
 }
 
 std::uint32_t Word(unsigned type, unsigned channel, unsigned addr, std::uint16_t value) {
-  TInsStu w;
-  w.SetInsType(type);
-  w.SetChannel_CountIndex(channel);
-  w.SetAddr_InsIndex(addr);
-  w.SetPWM_Delay_Count(value);
-  return w.Word;
+  return MakeInsWord(type, channel, addr, value).Word;
 }
 
 // Every millisecond: the position and the measurements of every node.

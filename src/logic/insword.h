@@ -41,3 +41,13 @@ struct TInsStu {
 
   bool operator==(const TInsStu& o) const { return Word == o.Word; }
 };
+
+// A word with its four fields set.
+inline TInsStu MakeInsWord(unsigned type, unsigned channel = 0, unsigned addr = 0, std::uint16_t value = 0) {
+  TInsStu word;
+  word.SetInsType(type);
+  word.SetChannel_CountIndex(channel);
+  word.SetAddr_InsIndex(addr);
+  word.SetPWM_Delay_Count(value);
+  return word;
+}

@@ -26,3 +26,15 @@ struct TNodeStu {
   std::int32_t Angle = 0;
   std::int32_t Interv = 0;
 };
+
+// A node record with the given fields and no ID yet.
+inline TNodeStu MakeNode(const QString& name, std::int32_t channel, std::int32_t addr, std::int32_t angle = 0,
+                         std::int32_t interv = 0) {
+  TNodeStu node;
+  node.NodeName = name;
+  node.Channel = channel;
+  node.Addr = addr;
+  node.Angle = angle;
+  node.Interv = interv;
+  return node;
+}

@@ -109,15 +109,7 @@ std::vector<TNodeStu> ReadAllNodes(TDataMod& mod) {
   return nodes;
 }
 
-TNodeStu Node(const QString& name, int channel, int addr) {
-  TNodeStu node;
-  node.NodeName = name;
-  node.Channel = channel;
-  node.Addr = addr;
-  node.Angle = 10 * addr;
-  node.Interv = 100 * addr;
-  return node;
-}
+TNodeStu Node(const QString& name, int channel, int addr) { return MakeNode(name, channel, addr, 10 * addr, 100 * addr); }
 
 std::vector<TInsStu> Program(int count, std::uint32_t base) {
   std::vector<TInsStu> words;

@@ -8,14 +8,7 @@ namespace {
 
 using S = TSwingStep;
 
-TNodeStu Node(int channel, int addr, int angle, int interv) {
-  TNodeStu n;
-  n.Channel = channel;
-  n.Addr = addr;
-  n.Angle = angle;
-  n.Interv = interv;
-  return n;
-}
+TNodeStu Node(int channel, int addr, int angle, int interv) { return MakeNode({}, channel, addr, angle, interv); }
 
 TEST(SwingPlanTest, WorkedExampleTakesTwoAnglesThenOneSwingPerNode) {
   std::vector<TNodeStu> nodes = {Node(1, 5, 30, 400), Node(2, 9, 45, 600), Node(1, 7, 30, 900)};

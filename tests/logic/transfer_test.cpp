@@ -19,12 +19,7 @@ TConfigStu Config(int canBaud, int rs485Baud, int pri, bool ext) {
   return c;
 }
 
-TNodeStu Node(int channel, int addr) {
-  TNodeStu n;
-  n.Channel = channel;
-  n.Addr = addr;
-  return n;
-}
+TNodeStu Node(int channel, int addr) { return MakeNode({}, channel, addr); }
 
 // The board's core answering each request at once; it can be told to stay
 // silent from a given request on, as a board that stops answering.

@@ -121,13 +121,8 @@ TEST_F(NodeDlgTest, OkAndCancelGiveTheirResults) {
 }
 
 TNodeStu Node(const char* name, int channel, int addr, int angle, int interv) {
-  TNodeStu node;
+  TNodeStu node = MakeNode(QString::fromLatin1(name), channel, addr, angle, interv);
   node.ID = 77;
-  node.NodeName = QString::fromLatin1(name);
-  node.Channel = channel;
-  node.Addr = addr;
-  node.Angle = angle;
-  node.Interv = interv;
   return node;
 }
 

@@ -16,12 +16,7 @@
 namespace {
 
 std::uint32_t Ins(unsigned type, unsigned channel, unsigned addr, std::uint16_t value) {
-  TInsStu w;
-  w.SetInsType(type);
-  w.SetChannel_CountIndex(channel);
-  w.SetAddr_InsIndex(addr);
-  w.SetPWM_Delay_Count(value);
-  return w.Word;
+  return MakeInsWord(type, channel, addr, value).Word;
 }
 
 std::uint32_t SendPWM(unsigned bus, unsigned addr, int tenths) {

@@ -76,13 +76,7 @@ class NodeListTest : public TProgramFixture {
 };
 
 TNodeStu Node(const char* name, int channel, int addr, int angle = 0, int interv = 0) {
-  TNodeStu node;
-  node.NodeName = QString::fromLatin1(name);
-  node.Channel = channel;
-  node.Addr = addr;
-  node.Angle = angle;
-  node.Interv = interv;
-  return node;
+  return MakeNode(QString::fromLatin1(name), channel, addr, angle, interv);
 }
 
 const std::vector<TNodeStu> SevenNodes = {

@@ -8,12 +8,7 @@
 #include "interpreter.h"
 
 inline TInsStu Ins(unsigned type, unsigned channel = 0, unsigned addr = 0, std::uint16_t value = 0) {
-  TInsStu w;
-  w.SetInsType(type);
-  w.SetChannel_CountIndex(channel);
-  w.SetAddr_InsIndex(addr);
-  w.SetPWM_Delay_Count(value);
-  return w;
+  return MakeInsWord(type, channel, addr, value);
 }
 
 inline std::uint32_t SendPWM(unsigned bus, unsigned addr, int value) {

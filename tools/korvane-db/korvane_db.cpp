@@ -46,23 +46,13 @@ void PrintError(const QString& fileName, const QString& message) {
   PrintLine(stderr, QStringLiteral("korvane-db: %1: %2").arg(fileName, message));
 }
 
-TNodeStu SampleNode(const char* name, int channel, int addr, int angle, int interv) {
-  TNodeStu node;
-  node.NodeName = QString::fromLatin1(name);
-  node.Channel = channel;
-  node.Addr = addr;
-  node.Angle = angle;
-  node.Interv = interv;
-  return node;
-}
-
 // Four nodes with different angles, and the swing program the generator
 // makes for them (one swing per node, position reads included). The board
 // reports by itself (PWM values too), so the charts move as soon as the
 // program runs.
 void AddDemoContent(const QString& fileName) {
-  const std::vector<TNodeStu> nodes = {SampleNode("Shoulder", 1, 0x01, 30, 600), SampleNode("Elbow", 1, 0x02, 45, 400),
-                                       SampleNode("Wrist", 2, 0x05, 20, 500), SampleNode("Gripper", 2, 0x06, 60, 300)};
+  const std::vector<TNodeStu> nodes = {MakeNode("Shoulder", 1, 0x01, 30, 600), MakeNode("Elbow", 1, 0x02, 45, 400),
+                                       MakeNode("Wrist", 2, 0x05, 20, 500), MakeNode("Gripper", 2, 0x06, 60, 300)};
   TDataMod store(nullptr, fileName);
   store.DataModuleCreate();
   if (!store.UpdateAutoRpt(true) || !store.UpdatePWMRpt(true))
