@@ -165,6 +165,12 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void BindLists();
   void BindSettings();
   void BindRunControl();
+  // The program check: the instruction list's rows show the findings for
+  // the program and the node list, following every change of either.
+  void BindProgramCheck();
+  void MarkProgramFindings();
+  std::vector<std::uint32_t> ProgramCheckInput() const;
+  std::vector<std::uint32_t> FCheckedInput;  // what the marks shown were made for
   // The list that the tool-bar buttons act on: the one that holds the
   // keyboard focus (the buttons never take it).
   bool NodeListHasFocus() const;
