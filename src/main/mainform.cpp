@@ -169,6 +169,7 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
   BindLists();
   BindSettings();
   BindRunControl();
+  SetupPortWatch();
   BindProgramCheck();
   if (CommMod) connect(CommMod, &TCommMod::PortLost, this, &TMainForm::PortLost);
   FConfig.COMPort.clear();
