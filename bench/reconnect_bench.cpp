@@ -43,8 +43,11 @@ int PlugLine() {
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return -1;
   QFile::remove(StableName);
   QFile::remove(ComLink);
-  if (!QFile::link(QString::fromLatin1(ptsname(master)), StableName) || !QFile::link(QDir::current().absoluteFilePath(StableName), ComLink)) return -1;
-  return master;
+  const bool linked = QFile::link(QString::fromLatin1(ptsname(master)), StableName) &&
+                      QFile::link(QDir::current().absoluteFilePath(StableName), ComLink);
+  if (linked) return master;
+  ::close(master);
+  return -1;
 }
 
 void RunEventsFor(TApplication& app, int ms) {
