@@ -434,6 +434,13 @@ QString TCommDevice::ResolveDeviceName(const QString& deviceName) {
   return QString("/dev/ttyS%1").arg(number - 1);
 }
 
+QString TCommDevice::DeviceOf(const QString& deviceName) {
+  const QString resolved = ResolveDeviceName(deviceName);
+  if (resolved.isEmpty()) return resolved;
+  const QFileInfo entry(resolved);
+  return entry.isSymLink() ? entry.symLinkTarget() : entry.absoluteFilePath();
+}
+
 // ---------------------------------------------------------------------------
 // Opening and closing
 
@@ -446,6 +453,7 @@ void TCommDevice::Open() {
     throw EComm32Error(code);
   }
   Serial::RaiseToHighestPriority(FReader);
+  FOpenedDevice = DeviceOf(FDeviceName);
   FActive = true;
   std::uint32_t status = 0;
   FModemStatus = Serial::ReadModemStatus(FPlatform->Port, status) ? status : 0;

@@ -159,6 +159,13 @@ class TCommDevice : public QObject {
   // The file the device name resolves to: dosdevices/comN in the current
   // directory when that link exists, else /dev/ttyS<N-1>.
   static QString ResolveDeviceName(const QString& deviceName);
+  // The device a device name leads to now: the target of its dosdevices
+  // link, or the device path it resolves to; empty for a name of no port.
+  static QString DeviceOf(const QString& deviceName);
+  // The device the port was last opened on (see DeviceOf), kept after the
+  // port closes, so that a port that went away can be told from another
+  // device that turns up under the same name.
+  QString OpenedDevice() const { return FOpenedDevice; }
 
   // The enumerator of a rate in baud (B115200 for a rate not in the table),
   // and the rate an enumerator stands for (115200 for a value outside it).
@@ -212,6 +219,7 @@ class TCommDevice : public QObject {
 
   std::int32_t FPortNo = 1;
   QString FDeviceName;
+  QString FOpenedDevice;
   std::atomic<bool> FActive{false};
   std::int32_t FHwInSize = 1200;
   std::int32_t FHwOutSize = 1200;

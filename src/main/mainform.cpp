@@ -169,13 +169,20 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
   BindLists();
   BindSettings();
   BindRunControl();
+  SetupPortWatch();
+  BindProgramCheck();
   if (CommMod) connect(CommMod, &TCommMod::PortLost, this, &TMainForm::PortLost);
   FConfig.COMPort.clear();
   FTimeBase = 0.0;
   RunCreationHandler([this] { FormCreate(); });
 }
 
-TMainForm::~TMainForm() = default;
+// The lists go with the window's children, after this part of it: their
+// models' last signals (the reset while they are emptied) must not reach it.
+TMainForm::~TMainForm() {
+  InsList->model()->disconnect(this);
+  NodeList->model()->disconnect(this);
+}
 
 void TMainForm::SetupWindow() {
   // Centred on the desktop when not maximised.

@@ -63,6 +63,7 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   TDateTime FTimeBase = 0.0;
 
   QTimer RunTimer;
+  QTimer PortWatch;  // while a lost port is awaited
   QVector<QIcon> ImageList1;  // node-list row pictures: 0 CAN, 1 RS485
   QVector<QIcon> ImageList2;  // tool-bar pictures
 
@@ -147,6 +148,12 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void StopBtnClick();
   void RunTimerTimer();
 
+  // Reconnecting: after "Port lost", the device the port was open on is
+  // looked for about once a second and the port opened again once it is back.
+  void WatchLostPort();
+  void StopPortWatch();
+  void PortWatchTimer();
+
  public slots:
   // The open port went away: no port is selected any more.
   void PortLost();
@@ -165,6 +172,13 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void BindLists();
   void BindSettings();
   void BindRunControl();
+  void SetupPortWatch();
+  // The program check: the instruction list's rows show the findings for
+  // the program and the node list, following every change of either.
+  void BindProgramCheck();
+  void MarkProgramFindings();
+  std::vector<std::uint32_t> ProgramCheckInput() const;
+  std::vector<std::uint32_t> FCheckedInput;  // what the marks shown were made for
   // The list that the tool-bar buttons act on: the one that holds the
   // keyboard focus (the buttons never take it).
   bool NodeListHasFocus() const;

@@ -70,6 +70,7 @@ void TMainForm::OpenPortOrClearSelection(const QString& name) {
 
 void TMainForm::PortSelChange() {
   if (!ChangeSetting(FConfig.COMPort, PortSel->currentText(), &TDataMod::UpdateCOMPort)) return;
+  StopPortWatch();
   OpenPortOrClearSelection(FConfig.COMPort);
   UpdateControls();
 }
@@ -128,4 +129,5 @@ void TMainForm::PortLost() {
   PortSel->setCurrentIndex(-1);
   UpdateControls();
   ShowStatus(QStringLiteral("Port lost"));
+  WatchLostPort();
 }

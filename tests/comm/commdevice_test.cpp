@@ -220,6 +220,23 @@ TEST(CommDeviceNames, ResolvesThroughTheDosDevicesLink) {
   for (const auto& [name, file] : table) EXPECT_EQ(TCommDevice::ResolveDeviceName(name), file) << name.toStdString();
 }
 
+// The device behind a name is the link's own target, not what that target
+// leads to in turn: a stable name in front of a changing device stays one device.
+TEST(CommDeviceNames, TheDeviceOfANameIsItsLinksTargetOrItsPath) {
+  TTempCwd cwd;
+  QDir().mkpath("dosdevices");
+  ASSERT_TRUE(QFile::link("/dev/null", cwd.File("stable")));
+  ASSERT_TRUE(QFile::link(cwd.File("stable"), "dosdevices/com3"));
+  ASSERT_TRUE(QFile::link(cwd.File("nowhere"), "dosdevices/com4"));
+  const std::vector<std::pair<QString, QString>> table = {
+      {"\\\\.\\COM3", cwd.File("stable")},
+      {"\\\\.\\COM4", cwd.File("nowhere")},
+      {"\\\\.\\COM1", "/dev/ttyS0"},
+      {"\\\\.\\COM0", ""},
+  };
+  for (const auto& [name, device] : table) EXPECT_EQ(TCommDevice::DeviceOf(name), device) << name.toStdString();
+}
+
 TEST(CommDeviceClosed, OperationsOnAClosedPortDoNothing) {
   TCommDevice device;
   const std::uint8_t bytes[] = {1, 2, 3};
@@ -268,6 +285,14 @@ class CommDevicePort : public ::testing::Test {
   TNotifyLog Log;  // outlives the component, which notifies as it closes
   TCommDevice Device;
 };
+
+TEST_F(CommDevicePort, RemembersTheDeviceItWasOpenedOnAfterClosing) {
+  EXPECT_TRUE(Device.OpenedDevice().isEmpty());
+  OpenDevice();
+  EXPECT_EQ(Device.OpenedDevice(), QString::fromStdString(Pty.SlavePath()));
+  Device.SetActive(false);
+  EXPECT_EQ(Device.OpenedDevice(), QString::fromStdString(Pty.SlavePath()));
+}
 
 TEST_F(CommDevicePort, OpensByItsComNameAndRunsAtTheExactRate) {
   const int slave = ::open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);

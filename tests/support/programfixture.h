@@ -197,6 +197,29 @@ class TProgramFixture : public testing::Test {
     LinkComTo(n, QString::fromStdString(Board->SlavePath()));
   }
 
+  // A pseudo-terminal plays the board on COMn behind a name of its own that
+  // stays the same when the board is plugged in again, as the by-id names of
+  // serial adapters do: dosdevices/comN leads to that name, the name to the
+  // pseudo-terminal. Plugging in again replaces the board.
+  void PlugBoardBehindStableName(int n) {
+    Board = std::make_unique<TPtyPair>();
+    Board->HoldSlaveOpen();
+    QFile::remove(StableBoardName());
+    if (!QFile::link(QString::fromStdString(Board->SlavePath()), StableBoardName())) {
+      throw std::runtime_error("cannot link the board's name");
+    }
+    LinkComTo(n, StableBoardName());
+  }
+
+  QString StableBoardName() const { return Cwd.File(QStringLiteral("board-by-id")); }
+
+  // The board goes away as an unplugged adapter does: its line hangs up and
+  // the link of COMn with it.
+  void UnplugBoard(int n) {
+    Board->CloseMaster();
+    UnlinkCom(n);
+  }
+
   // The virtual board (with its command-line options) on COMn.
   void PlugVirtualBoardInto(int n, const QStringList& options = {}) {
     UnlinkCom(n);
