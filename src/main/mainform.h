@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "datetime.h"
 #include "frame.h"
@@ -30,6 +31,9 @@ class TInsDlg;
 class TMakeDlg;
 class TNodeDlg;
 class TNodeRow;
+
+// Milliseconds of a clock that never goes back: the ages of node reports.
+std::int64_t MonotonicMs();
 
 enum class TSeriesAxis { Left, Right };
 
@@ -214,7 +218,13 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void RemoveNodeSeries(int bus, int addr);
   void RemoveSeries(int bus, int addr, int kind);
 
+  // Node health: the clock the ages of reports are measured by.
+  std::function<std::int64_t()> FHealthClock = MonotonicMs;
+  void NoteNodeReport(TNodeRow* row, std::optional<int> temperature);
+  void RefreshNodeHealth();
+
  private:
+  void ShowNodeHealth(TNodeRow* row, std::int64_t nowMs) const;
   static TNodeDlg& NodeEditor();
   TNodeRow* SelectedNodeRow() const;
   void SelectNodeRow(int index);

@@ -98,7 +98,10 @@ void TMainForm::PlotPWM(int bus, int addr, int value, TDateTime time) {
 // A row has Pos, Temp and Current only once reports gave them; a
 // measurement report leaves Pos empty when it had none.
 void TMainForm::ShowPosColumn(int bus, int addr, int value) {
-  if (TNodeRow* row = FindNodeRow(bus, addr)) row->setText(PosColumn, PosText(value));
+  TNodeRow* row = FindNodeRow(bus, addr);
+  if (!row) return;
+  row->setText(PosColumn, PosText(value));
+  NoteNodeReport(row, std::nullopt);
 }
 
 void TMainForm::ShowMeasureColumns(int bus, int addr, int temperature, int current) {
@@ -107,6 +110,7 @@ void TMainForm::ShowMeasureColumns(int bus, int addr, int temperature, int curre
   if (row->columnCount() <= PosColumn) row->setText(PosColumn, QString());
   row->setText(TempColumn, TempText(temperature));
   row->setText(CurrentColumn, CurrentText(current));
+  NoteNodeReport(row, temperature);
 }
 
 QCustomPlot* TMainForm::ChartOfKind(int kind) const {

@@ -38,6 +38,7 @@ void TMainForm::StartBtnClick() {
   FPollSize = FConfig.AutoRpt ? 0 : PollSizeFor(NodeList->topLevelItemCount());
   FPollLeft = FPollSize;
   UpdateControls();
+  RefreshNodeHealth();
 }
 
 // The lamp goes back to silver: it shows the program running only while it
@@ -47,12 +48,14 @@ void TMainForm::StopBtnClick() {
   if (!RunCommand(CmdStop)) return;
   FRunning = false;
   UpdateControls();
+  RefreshNodeHealth();
   RunLed->SetBrushColor(LampSilver);
 }
 
 void TMainForm::RunTimerTimer() {
   if (!FRunning) return;
   BlinkRunLamp();
+  RefreshNodeHealth();
   if (!CommMod || !CommMod->Uart.Active() || FConfig.AutoRpt) return;
   PollTick();
 }
