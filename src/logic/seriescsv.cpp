@@ -1,11 +1,11 @@
 #include "seriescsv.h"
 
-#include <QSaveFile>
+#include <QIODevice>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 
-#include "exception.h"
+#include "wholefile.h"
 
 const char* const SeriesCsvHeader = "Series,Time,Value";
 
@@ -115,11 +115,10 @@ void TSeriesCsvWriter::Flush() {
 }
 
 void SaveSeriesCsv(const QString& path, const std::function<void(TSeriesCsvWriter&)>& fill) {
-  QSaveFile file(path);
-  auto fail = [&] { throw Exception(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())); };
-  if (!file.open(QIODevice::WriteOnly)) fail();
-  TSeriesCsvWriter writer(file);
-  fill(writer);
-  writer.Flush();
-  if (!file.commit()) fail();
+  WriteWholeFile(path, [&fill](QIODevice& file) {
+    TSeriesCsvWriter writer(file);
+    fill(writer);
+    writer.Flush();
+    return true;  // a failed write shows when the file is committed
+  });
 }

@@ -39,7 +39,6 @@ class TSeriesCsvWriter {
   QByteArray FTitle;
 };
 
-// Writes the file at `path` with the rows `fill` gives the writer. Raises an
-// Exception naming the file and the reason when it cannot be written; no
-// file (or the earlier one unchanged) is left then, also when `fill` raises.
+// Writes the file at `path` whole or not at all (WriteWholeFile) with the
+// rows `fill` gives the writer.
 void SaveSeriesCsv(const QString& path, const std::function<void(TSeriesCsvWriter&)>& fill);

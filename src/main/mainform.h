@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -23,6 +24,7 @@
 #include "ui_mainform.h"
 
 class QCheckBox;
+class QCPItemText;
 class QTreeWidgetItem;
 class TChartSeries;
 class TDataMod;
@@ -223,7 +225,23 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void NoteNodeReport(TNodeRow* row, std::optional<int> temperature);
   void RefreshNodeHealth();
 
+  // Chart control. A chart the operator zoomed or panned is paused: it no
+  // longer follows the newest point, and says so; points keep coming in.
+  bool FollowsNewest(const QCustomPlot* chart) const;
+  void PauseChart(QCustomPlot* chart);
+  void FollowNewest(QCustomPlot* chart);
+  void ShowWholeRun(QCustomPlot* chart);  // pauses it too
+  void SaveChartImage(QCustomPlot* chart, const QString& path);
+  void ExportChartCsv(QCustomPlot* chart, const QString& path);
+
  private:
+  std::map<const QCustomPlot*, QCPItemText*> PausedMarks;
+  void SetupChartControl();
+  void SetupChartMenu(QCustomPlot* chart);
+  void ShowNewest(QCustomPlot* chart, double key);  // the 30 seconds up to the key
+  void AskSaveChartImage(QCustomPlot* chart);
+  void AskExportChartCsv(QCustomPlot* chart);
+
   void ShowNodeHealth(TNodeRow* row, std::int64_t nowMs) const;
   static TNodeDlg& NodeEditor();
   TNodeRow* SelectedNodeRow() const;
