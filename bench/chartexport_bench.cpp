@@ -29,9 +29,7 @@ constexpr int SeriesCount = 4;
 constexpr long PointsPerSeries = 250000;
 constexpr int Runs = 5;
 
-double SecondsSince(TClock::time_point start) {
-  return std::chrono::duration<double>(TClock::now() - start).count();
-}
+double SecondsSince(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
 
 // Four ticked nodes' Pos series, a point every 10 ms with a varying value.
 void FillAngleChart() {

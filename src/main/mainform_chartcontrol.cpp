@@ -37,7 +37,9 @@ QCPItemText* MakePausedMark(QCustomPlot* chart) {
   return mark;
 }
 
-bool InPlotArea(const QCustomPlot* chart, const QPointF& at) { return chart->axisRect()->rect().contains(at.toPoint()); }
+bool InPlotArea(const QCustomPlot* chart, const QPointF& at) {
+  return chart->axisRect()->rect().contains(at.toPoint());
+}
 
 // The name of a file to write, asked in a save dialog that proposes the
 // chart's name in the work directory; empty when the operator cancels.
@@ -80,7 +82,8 @@ void TMainForm::SetupChartMenu(QCustomPlot* chart) {
       {QStringLiteral("Save image..."), [this, chart] { AskSaveChartImage(chart); }},
       {QStringLiteral("Export CSV..."), [this, chart] { AskExportChartCsv(chart); }},
   };
-  for (const auto& [text, handler] : entries) connect(menu->addAction(text), &QAction::triggered, this, ShowingErrors(handler));
+  for (const auto& [text, handler] : entries)
+    connect(menu->addAction(text), &QAction::triggered, this, ShowingErrors(handler));
   chart->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(chart, &QWidget::customContextMenuRequested, menu,
           [chart, menu](const QPoint& at) { menu->popup(chart->mapToGlobal(at)); });
@@ -133,13 +136,13 @@ void TMainForm::ExportChartCsv(QCustomPlot* chart, const QString& path) {
 }
 
 void TMainForm::AskSaveChartImage(QCustomPlot* chart) {
-  const QString path = AskFileToWrite(chart, QStringLiteral("Save image"), QStringLiteral("PNG image (*.png)"),
-                                      QStringLiteral("png"));
+  const QString path =
+      AskFileToWrite(chart, QStringLiteral("Save image"), QStringLiteral("PNG image (*.png)"), QStringLiteral("png"));
   if (!path.isEmpty()) SaveChartImage(chart, path);
 }
 
 void TMainForm::AskExportChartCsv(QCustomPlot* chart) {
-  const QString path = AskFileToWrite(chart, QStringLiteral("Export CSV"), QStringLiteral("CSV file (*.csv)"),
-                                      QStringLiteral("csv"));
+  const QString path =
+      AskFileToWrite(chart, QStringLiteral("Export CSV"), QStringLiteral("CSV file (*.csv)"), QStringLiteral("csv"));
   if (!path.isEmpty()) ExportChartCsv(chart, path);
 }

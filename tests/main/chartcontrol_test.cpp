@@ -165,7 +165,8 @@ TEST_F(ChartControlTest, ExportedCsvReadsBackExactly) {
   expect("BPos", -0.5);
   Position(5, 1, 65001);
   expect("APos", 0.1);
-  ASSERT_TRUE(DispatchPayload(MakeReport(ReportKindPWM, 1, 7, static_cast<std::uint16_t>(MainForm->FDevTick + 999), 300)));
+  ASSERT_TRUE(
+      DispatchPayload(MakeReport(ReportKindPWM, 1, 7, static_cast<std::uint16_t>(MainForm->FDevTick + 999), 300)));
   expect("BPWM", 30);
   std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
     const QStringList order = {"APWM", "APos", "BPWM", "BPos"};  // the chart's series order
