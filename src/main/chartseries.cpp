@@ -72,6 +72,26 @@ QColor NextSeriesColour(const QCustomPlot& chart) {
   return Palette[static_cast<std::size_t>(std::min_element(uses.begin(), uses.end()) - uses.begin())];
 }
 
+QCPRange Widened(const QCPRange& span, double half) {
+  return span.size() > 0 ? span : QCPRange(span.lower - half, span.upper + half);
+}
+
+bool ChartKeySpan(const QCustomPlot& chart, QCPRange& span) {
+  bool any = false;
+  for (int i = 0; i < chart.graphCount(); ++i) {
+    const TChartSeries* series = SeriesAt(chart, i);
+    QCPRange keys;
+    if (!series || !series->KeySpan(keys)) continue;
+    if (any) {
+      span.expand(keys);
+    } else {
+      span = keys;
+      any = true;
+    }
+  }
+  return any;
+}
+
 TChartSeries* SeriesAt(const QCustomPlot& chart, int index) { return dynamic_cast<TChartSeries*>(chart.graph(index)); }
 
 void FitLegendColumns(QCustomPlot& chart) {

@@ -38,6 +38,13 @@ class TChartSeries : public QCPGraph {
 // the earliest entry on a tie.
 QColor NextSeriesColour(const QCustomPlot& chart);
 
+// A span of one key or one value is widened around it: an axis needs a
+// range, and its point stays in view.
+QCPRange Widened(const QCPRange& span, double half);
+
+// The span of the keys of all the chart's series; false while none has a point.
+bool ChartKeySpan(const QCustomPlot& chart, QCPRange& span);
+
 // The series of a chart by position; null for a graph of any other kind.
 TChartSeries* SeriesAt(const QCustomPlot& chart, int index);
 

@@ -163,6 +163,7 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
   SetupLists();
   SetupSplitters();
   SetupCharts();
+  SetupChartControl();
   SetupSettings();
   SetupTransferProgress();
   BindToolBar();

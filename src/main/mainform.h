@@ -11,7 +11,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include "datetime.h"
 #include "frame.h"
@@ -22,6 +24,7 @@
 #include "ui_mainform.h"
 
 class QCheckBox;
+class QCPItemText;
 class QTreeWidgetItem;
 class TChartSeries;
 class TDataMod;
@@ -30,6 +33,9 @@ class TInsDlg;
 class TMakeDlg;
 class TNodeDlg;
 class TNodeRow;
+
+// Milliseconds of a clock that never goes back: the ages of node reports.
+std::int64_t MonotonicMs();
 
 enum class TSeriesAxis { Left, Right };
 
@@ -228,7 +234,29 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
   void RemoveNodeSeries(int bus, int addr);
   void RemoveSeries(int bus, int addr, int kind);
 
+  // Node health: the clock the ages of reports are measured by.
+  std::function<std::int64_t()> FHealthClock = MonotonicMs;
+  void NoteNodeReport(TNodeRow* row, std::optional<int> temperature);
+  void RefreshNodeHealth();
+
+  // Chart control. A chart the operator zoomed or panned is paused: it no
+  // longer follows the newest point, and says so; points keep coming in.
+  bool FollowsNewest(const QCustomPlot* chart) const;
+  void PauseChart(QCustomPlot* chart);
+  void FollowNewest(QCustomPlot* chart);
+  void ShowWholeRun(QCustomPlot* chart);  // pauses it too
+  void SaveChartImage(QCustomPlot* chart, const QString& path);
+  void ExportChartCsv(QCustomPlot* chart, const QString& path);
+
  private:
+  std::map<const QCustomPlot*, QCPItemText*> PausedMarks;
+  void SetupChartControl();
+  void SetupChartMenu(QCustomPlot* chart);
+  void ShowNewest(QCustomPlot* chart, double key);  // the 30 seconds up to the key
+  void AskSaveChartImage(QCustomPlot* chart);
+  void AskExportChartCsv(QCustomPlot* chart);
+
+  void ShowNodeHealth(TNodeRow* row, std::int64_t nowMs) const;
   static TNodeDlg& NodeEditor();
   TNodeRow* SelectedNodeRow() const;
   void SelectNodeRow(int index);

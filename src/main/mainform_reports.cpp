@@ -24,12 +24,6 @@ constexpr double WindowAfterSeconds = 1;
 
 bool Shows(std::int32_t viewFlag, int kind) { return (viewFlag & ViewBit(kind)) != 0; }
 
-// A span of one key or one value is widened around it: an axis needs a
-// range, and its point stays in view.
-QCPRange Widened(const QCPRange& span, double half) {
-  return span.size() > 0 ? span : QCPRange(span.lower - half, span.upper + half);
-}
-
 }  // namespace
 
 void TMainForm::AdvanceTimeBase(std::uint16_t tick) {
@@ -98,7 +92,10 @@ void TMainForm::PlotPWM(int bus, int addr, int value, TDateTime time) {
 // A row has Pos, Temp and Current only once reports gave them; a
 // measurement report leaves Pos empty when it had none.
 void TMainForm::ShowPosColumn(int bus, int addr, int value) {
-  if (TNodeRow* row = FindNodeRow(bus, addr)) row->setText(PosColumn, PosText(value));
+  TNodeRow* row = FindNodeRow(bus, addr);
+  if (!row) return;
+  row->setText(PosColumn, PosText(value));
+  NoteNodeReport(row, std::nullopt);
 }
 
 void TMainForm::ShowMeasureColumns(int bus, int addr, int temperature, int current) {
@@ -107,6 +104,7 @@ void TMainForm::ShowMeasureColumns(int bus, int addr, int temperature, int curre
   if (row->columnCount() <= PosColumn) row->setText(PosColumn, QString());
   row->setText(TempColumn, TempText(temperature));
   row->setText(CurrentColumn, CurrentText(current));
+  NoteNodeReport(row, temperature);
 }
 
 QCustomPlot* TMainForm::ChartOfKind(int kind) const {
@@ -137,17 +135,23 @@ TChartSeries* TMainForm::FindSeries(int bus, int addr, int kind) const {
 }
 
 // The angle and temperature charts scroll with the newest point and show
-// the last 30 seconds; the current chart spans all its points.
+// the last 30 seconds; the current chart spans all its points. A chart the
+// operator has paused keeps its time axis.
 void TMainForm::AddChartPoint(TChartSeries* series, double value, TDateTime time) {
   const double key = WallClockSeconds(time);
   series->AddPoint(key, value);
   QCustomPlot* chart = series->parentPlot();
-  if (chart != CurrChart) chart->xAxis->setRange(key - WindowBeforeSeconds, key + WindowAfterSeconds);
+  if (chart != CurrChart && FollowsNewest(chart)) ShowNewest(chart, key);
   chart->replot(QCustomPlot::rpQueuedReplot);
 }
 
+void TMainForm::ShowNewest(QCustomPlot* chart, double key) {
+  chart->xAxis->setRange(key - WindowBeforeSeconds, key + WindowAfterSeconds);
+}
+
 // Runs before every redraw of the current chart: its time axis spans the
-// points of all its series and its value axis their values.
+// points of all its series (unless the operator paused it) and its value
+// axis their values.
 void TMainForm::SpanCurrentChart() {
   QCPRange keys, values;
   bool any = false;
@@ -165,7 +169,7 @@ void TMainForm::SpanCurrentChart() {
     }
   }
   if (!any) return;
-  CurrChart->xAxis->setRange(Widened(keys, WindowAfterSeconds));
+  if (FollowsNewest(CurrChart)) CurrChart->xAxis->setRange(Widened(keys, WindowAfterSeconds));
   CurrChart->yAxis->setRange(Widened(values, 1));
 }
 

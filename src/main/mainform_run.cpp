@@ -38,6 +38,7 @@ void TMainForm::StartBtnClick() {
   FPollSize = FConfig.AutoRpt ? 0 : PollSizeFor(NodeList->topLevelItemCount());
   FPollLeft = FPollSize;
   UpdateControls();
+  RefreshNodeHealth();
 }
 
 // The lamp keeps the colour of its last blink.
@@ -46,11 +47,13 @@ void TMainForm::StopBtnClick() {
   if (!RunCommand(CmdStop)) return;
   FRunning = false;
   UpdateControls();
+  RefreshNodeHealth();
 }
 
 void TMainForm::RunTimerTimer() {
   if (!FRunning) return;
   BlinkRunLamp();
+  RefreshNodeHealth();
   if (!CommMod || !CommMod->Uart.Active() || FConfig.AutoRpt) return;
   PollTick();
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QTreeWidgetItem>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "records.h"
 
@@ -21,6 +23,11 @@ class TNodeRow : public QTreeWidgetItem {
 
   // The item as a node row; null for any other item and for none.
   static TNodeRow* Of(QTreeWidgetItem* item);
+
+  // When the node last reported (milliseconds of a monotonic clock) and the
+  // last temperature it reported: what the row's health look comes from.
+  std::optional<std::int64_t> LastReportMs;
+  std::optional<int> LastTemperature;
 
  private:
   std::unique_ptr<TNodeStu> FNode;

@@ -14,6 +14,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -166,6 +167,29 @@ class TProgramFixture : public testing::Test {
   static TDialogVisit AnswerNodeDlg(const std::function<void()>& action, const std::function<void(TNodeDlg&)>& fill,
                                     bool ok = true) {
     return AnswerDialog(NodeDlg, ok ? NodeDlg->OkBtn : NodeDlg->CancelBtn, action, fill);
+  }
+
+  // Runs `action`; when it opens a file dialog, the operator types `path`
+  // into it and accepts it (or cancels it for an empty path). Whether a file
+  // dialog was shown.
+  static bool AnswerFileDialog(const std::function<void()>& action, const QString& path) {
+    bool shown = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      answer.stop();
+      shown = true;
+      if (path.isEmpty()) {
+        dialog->reject();
+        return;
+      }
+      dialog->selectFile(path);
+      QMetaObject::invokeMethod(dialog, "accept");  // as the Save button does
+    });
+    answer.start(0);
+    action();
+    return shown;
   }
 
   void ShowActive() const {
