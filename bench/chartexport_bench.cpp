@@ -17,6 +17,7 @@
 
 #include "chartseries.h"
 #include "mainform.h"
+#include "benchsupport.h"
 #include "program.h"
 #include "schema.h"
 #include "timebase.h"
@@ -60,9 +61,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QTemporaryDir dir;
   QDir::setCurrent(dir.path());
-  CreateDatabaseFile(QStringLiteral("Korvane.mdb"));
-  QDir().mkpath(QStringLiteral("dosdevices"));
-  QFile::link(QStringLiteral("/nonexistent/serial-port"), QStringLiteral("dosdevices/com1"));  // no real port
+  PrepareWorkDirWithoutPort();
 
   CreateProgramObjects();
   if (!MainForm) return 1;

@@ -2,9 +2,9 @@
 // objects open COM1 on a pseudo-terminal behind a stable name; the line
 // hangs up and its link goes away; for a given time (10 s unless told
 // otherwise) the program waits for it, and then the line comes back.
-// Figures: the program's CPU time while waiting (user and system, from
-// getrusage), how often the watch looked, and how long the port took to be
-// back once the line was there again.
+// Figures: the program's CPU time while waiting (user and system), how
+// often the watch looked, and how long the port took to be back once the
+// line was there again.
 //   reconnect_bench [SECONDS]
 #include <QApplication>
 #include <QDir>
@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include "benchsupport.h"
 #include "comm.h"
 #include "errordisplay.h"
 #include "mainform.h"
@@ -28,13 +28,6 @@ namespace {
 
 const QString StableName = QStringLiteral("board-by-id");
 const QString ComLink = QStringLiteral("dosdevices/com1");
-
-double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // A new pseudo-terminal behind the stable name, COM1 leading to that name.
 // Returns the master side, -1 when there is none.

@@ -24,6 +24,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "benchsupport.h"
 #include "comm.h"
 #include "errordisplay.h"
 #include "mainform.h"
@@ -35,11 +36,6 @@ namespace {
 
 constexpr int SampleEveryMs = 10000;
 
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
-}
 
 long ResidentKb() {
   std::ifstream status("/proc/self/status");
@@ -63,12 +59,6 @@ double ChildCpuSeconds(qint64 pid) {
     if (i == 15) stime = std::stoull(field);
   }
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-QString SimulatorPath() {
-  const QByteArray given = qgetenv("SERVO_BOARD_SIM");
-  if (!given.isEmpty()) return QString::fromLocal8Bit(given);
-  return QCoreApplication::applicationDirPath() + "/../tools/servo-board-sim/servo-board-sim";
 }
 
 std::uint32_t Word(unsigned type, unsigned channel, unsigned addr, std::uint16_t value) {
@@ -140,9 +130,9 @@ int main(int argc, char** argv) {
   QDir::setCurrent(dir.path());
   CreateDatabaseFile("Korvane.mdb");
   QProcess sim;
-  sim.start(SimulatorPath(), {"--com", "1", "--dir", dir.path()});
+  sim.start(VirtualBoardProgram(), {"--com", "1", "--dir", dir.path()});
   if (!sim.waitForReadyRead(5000)) {
-    std::fprintf(stderr, "soak: the virtual board did not start (%s)\n", qPrintable(SimulatorPath()));
+    std::fprintf(stderr, "soak: the virtual board did not start (%s)\n", qPrintable(VirtualBoardProgram()));
     return 1;
   }
 

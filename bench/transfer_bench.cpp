@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "benchsupport.h"
 #include "comm.h"
 #include "data.h"
 #include "errordisplay.h"
@@ -26,18 +27,6 @@ namespace {
 
 constexpr int NodeCount = 64;
 constexpr double LineMsPerTransaction = 24.0 * 10 * 1000 / 512000;
-
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-QString BoardProgram() {
-  const QByteArray given = qgetenv("SERVO_BOARD_SIM");
-  if (!given.isEmpty()) return QString::fromLocal8Bit(given);
-  return QCoreApplication::applicationDirPath() + "/../tools/servo-board-sim/servo-board-sim";
-}
 
 void FillDatabase() {
   CreateDatabaseFile("Korvane.mdb");
@@ -57,11 +46,11 @@ void FillDatabase() {
 
 void Measure(const char* name, int transactions, const std::function<void()>& action) {
   QElapsedTimer wall;
-  const double cpu0 = CpuSeconds();
+  const double cpu0 = ProcessCpuSeconds();
   wall.start();
   action();
   const double ms = wall.nsecsElapsed() / 1e6;
-  const double cpuMs = (CpuSeconds() - cpu0) * 1000;
+  const double cpuMs = (ProcessCpuSeconds() - cpu0) * 1000;
   const double lineMs = transactions * LineMsPerTransaction;
   std::printf("%-8s %4d transactions: %7.1f ms wall, %6.3f ms each, CPU %6.1f ms (a real line adds %.0f ms); %s\n",
               name, transactions, ms, ms / transactions, cpuMs, lineMs,
@@ -78,7 +67,7 @@ int main(int argc, char** argv) {
   QDir::setCurrent(dir.path());
   FillDatabase();
   QProcess board;
-  board.start(BoardProgram(), {"--com", "1", "--dir", dir.path()});
+  board.start(VirtualBoardProgram(), {"--com", "1", "--dir", dir.path()});
   if (!board.waitForReadyRead(5000)) {
     std::fprintf(stderr, "the virtual board did not start\n");
     return 1;
